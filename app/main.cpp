@@ -1,0 +1,36 @@
+// Orvane start-up: registers the QML bundle, sets the application identity, and loads the
+// output window from qrc:/main.qml. Everything the operator sees lives in the bundle.
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlDebuggingEnabler>
+#include <QUrl>
+
+// Enables QML debugging for every engine of the process (Qt prints its notice about it).
+static QQmlDebuggingEnabler qQmlEnableDebuggingHelper(true);
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+
+    int code = 0;
+    {
+        QGuiApplication app(argc, argv);
+        QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
+        QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
+        QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+
+        {
+            QQmlApplicationEngine engine;
+            // Each path goes in front: the bundle root is searched first, then plugins/ beside
+            // the executable (never beside the working directory), then Qt's own paths.
+            engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
+            engine.addImportPath(QStringLiteral(":/"));
+            engine.load(QUrl(QStringLiteral("qrc:/main.qml"), QUrl::TolerantMode));
+
+            code = app.exec();
+        } // the engine and its documents go before the application object
+    }
+    return code;
+}

@@ -1,0 +1,6 @@
+import QtQml 2.12
+
+// How an image is drawn.
+QtObject {
+    property url source
+}

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what Orvane needs to build, run and test on Debian 12, then configures and builds it.
+# Usage: scripts/setup.sh [build-dir]   (default: build)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$here/build"}
+
+packages=(
+  build-essential cmake pkg-config
+  qtbase5-dev qtdeclarative5-dev qtquickcontrols2-5-dev qtmultimedia5-dev qtdeclarative5-dev-tools
+  qml-module-qtquick2 qml-module-qtquick-controls qml-module-qtquick-controls2
+  qml-module-qtquick-dialogs qml-module-qtquick-layouts qml-module-qtquick-window2
+  qml-module-qtquick-privatewidgets qml-module-qtqml-models2
+  qml-module-qt-labs-settings qml-module-qt-labs-folderlistmodel
+  qml-module-qtmultimedia qml-module-qttest
+  libqt5multimedia5-plugins gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  libgl1-mesa-dri libgl-dev xvfb xauth fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j"$(nproc)"

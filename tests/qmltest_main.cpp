@@ -1,0 +1,29 @@
+// Qt Quick Test runner: the program's application identity and import paths (the QML sources
+// first, then plugins/ of the build), so a test document sees what the program's documents see.
+#include <QCoreApplication>
+#include <QQmlEngine>
+#include <QtQuickTest>
+
+class Setup : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void applicationAvailable()
+    {
+        QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
+        QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
+        QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+        QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    }
+
+    void qmlEngineAvailable(QQmlEngine *engine)
+    {
+        engine->addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
+        engine->addImportPath(QStringLiteral(ORVANE_QML_DIR));
+    }
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(orvane, Setup)
+
+#include "qmltest_main.moc"
