@@ -1,10 +1,130 @@
 import QtQuick 2.12
 import QtQuick.Window 2.12
+import QtQuick.Layouts 1.12
+import MixerThemeManager 1.0
 
-// Modal dialog window with a row of buttons.
+// Modal dialog window: the one item declared inside it on top, a row of buttons below.
+// Callers open it with open(), which sizes it to the content, not with show().
 Window {
     id: dialog
-    color: "#333"
+
+    // set by the user of the dialog
+    // the one item declared inside the dialog; it lives in the focus scope contentItem
+    default property Item content: null
+    // each entry is a text, or an action object (one with an own `shortcut`) the button is bound to
+    property var buttons: []
+    // hide after any button is clicked
+    property bool autoHide: true
+    // the content takes all the height the button row leaves
+    property bool fillContentHeight: false
+    // read by tests and users: count and itemAt(i)
+    property alias buttonRepeater: buttonRepeater
+
     modality: Qt.ApplicationModal
-    function open() { show() }
+    color: "#333"
+    // centred on its screen, again whenever the size changes
+    x: Screen.width / 2 - width / 2
+    y: Screen.height / 2 - height / 2
+
+    // button is the entry's text (the action's text for an action), buttonIndex its place in buttons
+    signal buttonClicked(string button, int buttonIndex)
+    // end of open(), once the dialog is sized and focused
+    signal opened()
+    // each time the content scope gains active focus
+    signal contentReceivedFocus()
+
+    // The size is assigned here and not bound, so content that grows while the dialog is open
+    // does not resize it under the operator's hands.
+    function open() {
+        show()
+        width = Math.max(350, contentItem.implicitWidth)
+        height = 80 + contentItem.implicitHeight
+        if (buttonRepeater.count > 0)
+            buttonRepeater.itemAt(0).forceActiveFocus()
+        raise()
+        requestActivate()
+        opened()
+    }
+
+    function isAction(entry) {
+        return entry !== null && typeof entry === "object"
+                && Object.prototype.hasOwnProperty.call(entry, "shortcut")
+    }
+
+    function entryText(entry) {
+        if (isAction(entry))
+            return entry.text
+        return entry === undefined || entry === null ? "" : String(entry)
+    }
+
+    function focusButton(index) {
+        if (index < 0 || index >= buttonRepeater.count)
+            return false
+        buttonRepeater.itemAt(index).forceActiveFocus()
+        return true
+    }
+
+    // the button's own contentItem would hide the scope's id inside a button
+    function focusContent() {
+        contentItem.forceActiveFocus()
+    }
+
+    // signal first, so a handler still sees the dialog as the operator left it
+    function clickButton(index) {
+        buttonClicked(entryText(buttons[index]), index)
+        if (autoHide)
+            hide()
+    }
+
+    function placeContent() {
+        if (content)
+            content.parent = contentItem
+    }
+
+    onContentChanged: placeContent()
+    Component.onCompleted: placeContent()
+
+    ColumnLayout {
+        id: column
+        anchors.fill: parent
+        spacing: MixerThemeManager.theme.itemSpacing
+
+        Keys.onEscapePressed: dialog.close()
+
+        FocusScope {
+            id: contentItem
+            focus: true
+            Layout.fillWidth: true
+            Layout.fillHeight: dialog.fillContentHeight
+            Layout.alignment: Qt.AlignTop | Qt.AlignHCenter
+            implicitWidth: dialog.content ? dialog.content.implicitWidth : 0
+            implicitHeight: dialog.content ? dialog.content.implicitHeight : 0
+
+            Keys.onDownPressed: event.accepted = dialog.focusButton(0)
+            onActiveFocusChanged: if (activeFocus) dialog.contentReceivedFocus()
+        }
+
+        RowLayout {
+            id: buttonRow
+            Layout.alignment: Qt.AlignBottom | Qt.AlignHCenter
+            spacing: MixerThemeManager.theme.dialogButtonHSpacing
+
+            Repeater {
+                id: buttonRepeater
+                model: dialog.buttons
+
+                MixerButton {
+                    readonly property bool isAction: dialog.isAction(modelData)
+
+                    action: isAction ? modelData : null
+                    text: dialog.entryText(modelData)
+
+                    onClicked: dialog.clickButton(index)
+                    Keys.onUpPressed: dialog.focusContent()
+                    Keys.onLeftPressed: dialog.focusButton(index - 1)
+                    Keys.onRightPressed: dialog.focusButton(index + 1)
+                }
+            }
+        }
+    }
 }
