@@ -191,6 +191,23 @@ Item {
             verify(dialog.visible)
         }
 
+        function test_fillContentHeight() {
+            var dialog = openDialog(textDialog)
+            var scope = dialog.box.parent
+            dialog.height = 400
+            tryCompare(scope, "height", 100)
+            dialog.fillContentHeight = true
+            // what the button row and the spacing leave
+            tryVerify(function() { return scope.height > 250 }, 5000, "scope height " + scope.height)
+            dialog.close()
+
+            var empty = createTemporaryObject(Qt.createComponent("../../../qml/common/MixerDialog.qml"), root)
+            empty.open()
+            compare(empty.width, 350)
+            compare(empty.height, 80)
+            empty.close()
+        }
+
         function test_noButtons() {
             var dialog = openDialog(bareDialog)
             compare(dialog.buttonRepeater.count, 0)
