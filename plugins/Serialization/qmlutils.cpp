@@ -39,7 +39,22 @@ void QmlUtils::fire(int id)
     pending.timer->deleteLater();
     if (!pending.callback.isCallable())
         return;
-    const QJSValue result = pending.callback.call();
-    if (result.isError())
-        qWarning().noquote() << "QmlUtils.singleShot call-back failed:" << result.toString();
+    // A document may throw any value, not only an Error; the engine hands either back as the
+    // call's result, so the call goes through a guard that says whether something was thrown.
+    if (!m_engine) {
+        pending.callback.call();
+        return;
+    }
+    if (m_guard.isUndefined())
+        m_guard = m_engine->evaluate(QStringLiteral(
+            "(function (callback) {"
+            "  try { callback(); return null }"
+            "  catch (e) {"
+            "    var where = e instanceof Error && e.fileName ? ' (' + e.fileName + ':' + e.lineNumber + ')' : '';"
+            "    return String(e) + where"
+            "  }"
+            "})"));
+    const QJSValue failure = m_guard.call({pending.callback});
+    if (!failure.isNull())
+        qWarning().noquote() << "QmlUtils.singleShot call-back failed:" << failure.toString();
 }

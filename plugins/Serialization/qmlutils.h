@@ -33,6 +33,7 @@ private:
 
     QJSEngine *m_engine;
     QJSValue m_makeTrigger;
+    QJSValue m_guard;
     QHash<int, Pending> m_pending;
     int m_nextId = 1;
 };
