@@ -1,11 +1,15 @@
 import QtQuick 2.12
 import QtQuick.Controls 1.4
+import QtQuick.Dialogs 1.3
 import QtQuick.Window 2.12
+import Qt.labs.settings 1.0
 import Serialization 1.0
 import TimeScheduler 1.0
 import "common"
 
-// The output window.
+// The output window: one output of the graphics system, its layers, and the operator's controls.
+// Groups below follow the data: records, configuration, geometry, queues, dispatch, replies,
+// chrome, panels, editor.
 ApplicationWindow {
     id: main
 
@@ -16,4 +20,574 @@ ApplicationWindow {
     x: (Screen.width - width) / 2
     y: (Screen.height - height) / 2
     color: "#444"
+
+    // ---- Tracing: one implementation, shared with the Debug singleton; layers call p unqualified
+    function p(s, v, l, f, r) { return Debug._p(s, v, l, f, r, false) }
+    function pf(s, v, l, f, r) { return Debug._p(s, v, l, f, r, true) }
+    function _p(s, v, l, f, r, tf) { return Debug._p(s, v, l, f, r, tf) }
+
+    // ---- Records: the command template, the command counter and the record accessors
+
+    // Six stored records per scene are made from this text, parsed afresh for every scene so
+    // that no two scenes share an object. Times are ticks of 100 ns (offsets while stored).
+    readonly property string template: fromJs([
+        { "_id": "", "type": "DSK_Cue", "params": { "layer_id": 1, "head_id": 1, "enable_audio": "True",
+                                                     "dsk_data": "", "graphics_id": "file" } },
+        { "_id": "", "type": "DSK_Play", "params": { "layer_id": 1, "head_id": 1, "time": 0,
+                                                      "transition_type": "Fade", "transition_duration": 0 } },
+        { "_id": "", "type": "DSK_Stop", "params": { "layer_id": 1, "head_id": 1, "time": 0,
+                                                      "transition_type": "Fade", "transition_duration": 0 } },
+        { "_id": "", "type": "DSK_Eject", "params": { "layer_id": 1, "head_id": 1 } },
+        { "_id": "", "type": "DSK_GetStatus", "params": { "layer_id": 1, "head_id": 1 } },
+        { "_id": "", "type": "DSK_Continue", "params": { "layer_id": 1, "head_id": 1, "trigger_id": "",
+                                                          "time": 0 } }
+    ])
+
+    // Incremented before every command handed to a layer; travels beside the record, never in it.
+    property var guid: 0
+
+    function getLayerId(js) {
+        if (!js || !js.params)
+            return 0
+        return js.params.layer_id || 0
+    }
+
+    // A scene queue answers with the name in its Cue record.
+    function getGraphicsId(js) {
+        if (!js || typeof js !== "object")
+            return ""
+        if (js.DSK_Cue !== undefined)
+            js = js.DSK_Cue
+        if (!js || !js.params || !js.params.graphics_id)
+            return ""
+        return js.params.graphics_id
+    }
+
+    // Changes the given record in place, so a stored record keeps the layer it was sent to.
+    function setLayerId(js, id) {
+        if (!js)
+            js = {}
+        if (!js.params)
+            js.params = {}
+        js.params.layer_id = id
+        return js
+    }
+
+    function clone(v) {
+        if (!v)
+            return v
+        var text = JSON.stringify(v)
+        return text === undefined ? v : JSON.parse(text)
+    }
+
+    // A stored record keeps its offset; the dispatched copy carries the absolute tick.
+    function updateTime(js) {
+        if (!js || !js.params || js.params.time === undefined || js.params.time === null)
+            return js
+        var copy = clone(js)
+        copy.params.time = TimeScheduler.time + Number(js.params.time)
+        return copy
+    }
+
+    function fromJs(js) { return JSON.stringify(js, null, 2) }
+
+    // One trace line out of an indented record: runs of three spaces, then pairs, shrink to one.
+    function singleLine(s) {
+        return String(s).replace(/   /g, " ").replace(/  /g, " ").replace(/\n/g, "")
+    }
+
+    // ---- Configuration: output number, configuration file, derived properties, settings
+
+    // --box N of the command line; every per-output file and settings name carries sBox.
+    readonly property int iBox: boxNumber(getAppParam("--box"))
+    readonly property var sBox: iBox !== 0 ? "-" + iBox : ""
+    readonly property var appName: programName(Qt.application.arguments[0])
+
+    // Layer numbers of an output are iBox * 100 + layer, so more layers would take the next
+    // output's numbers.
+    readonly property int maxRenderNumber: 99
+
+    readonly property var defaultConfig: ({
+        "boardEnabled": true,
+        "exitOnEject": false,
+        "installFonts": false,
+        "traceMemInfo": false,
+        "directory": "Layers",
+        "renderNumber": 12,
+        "cacheTime": 10,
+        "bufferSize": 5,
+        "board": ""
+    })
+
+    // Each key holds a sound value even when the file was edited by hand with the wrong type.
+    property bool exitOnEject: configFlag(configLoader.config, "exitOnEject", false)
+    property real cacheTime: configNumber(configLoader.config, "cacheTime", 10)
+    property real bufferSize: configNumber(configLoader.config, "bufferSize", 5)
+    property int installFonts: configFlag(configLoader.config, "installFonts", false) ? 1 : 0
+    property int traceMemInfo: configFlag(configLoader.config, "traceMemInfo", false) ? 1 : 0
+    property bool boardEnabled: configFlag(configLoader.config, "boardEnabled", false)
+                                && configText(configLoader.config, "board") !== ""
+    property int isBoxPlayer: boardEnabled && configText(configLoader.config, "board").indexOf("KeshBoxPlayer") === 0
+                              ? 1 : 0
+    property bool previewEnabled: isBoxPlayer === 0 ? true : settings.previewEnabled
+    property int renderNumber: isBoxPlayer !== 0 ? 0 : layerCount(configLoader.config)
+    property bool showInfo: true
+    property bool showBoxPlayer: showInfo && isBoxPlayer !== 0
+    readonly property var project: configText(configLoader.config, "project")
+
+    // The data directory with one folder per scene; bound to the configuration until the
+    // operator picks a folder in the dialog.
+    property var dataUrl: dataDirectory(configText(configLoader.config, "directory"), project)
+
+    // Runs once while the window's properties are first computed.
+    property var onInit: initialise()
+
+    onDataUrlChanged: dataUrlChange()
+    onClosing: closingSteps()
+
+    function getAppParam(arg) { return argumentAfter(Qt.application.arguments, arg) }
+
+    function argumentAfter(args, arg) {
+        var i = args.indexOf(arg)
+        return i >= 0 && i + 1 < args.length ? args[i + 1] : ""
+    }
+
+    // Only a plain whole number selects an output; anything else is output 0.
+    function boxNumber(text) {
+        return /^\s*[+-]?\d+\s*$/.test(text) ? parseInt(text, 10) : 0
+    }
+
+    // The executable's file name, whichever separator the path uses.
+    function programName(path) {
+        var s = String(path)
+        s = s.substring(s.lastIndexOf("/") + 1)
+        return s.substring(s.lastIndexOf("\\") + 1)
+    }
+
+    function getPath(file, name) {
+        if (!file)
+            return ""
+        var s = String(file)
+        return s.substring(0, Math.max(s.lastIndexOf("/"), 0)) + name
+    }
+
+    function dataDirectory(directory, project) {
+        if (directory)
+            return directory
+        if (project)
+            return getPath(project, "/Layers")
+        return ""
+    }
+
+    function isMissing(v) { return v === undefined || v === null }
+
+    function configKey(config, key) {
+        return typeof config === "object" && config !== null ? config[key] : undefined
+    }
+
+    function replaced(key, v, sound) {
+        p("Config " + key + " " + JSON.stringify(v) + " replaced by " + JSON.stringify(sound))
+        return sound
+    }
+
+    // Booleans and numbers count by their truth; a text such as "false" would read as true.
+    function configFlag(config, key, fallback) {
+        var v = configKey(config, key)
+        if (isMissing(v))
+            return fallback
+        if (typeof v === "boolean" || typeof v === "number")
+            return !!v
+        return replaced(key, v, fallback)
+    }
+
+    function configNumber(config, key, fallback) {
+        var v = configKey(config, key)
+        if (isMissing(v))
+            return fallback
+        var n = typeof v === "number" ? v : (typeof v === "string" && v.trim() !== "" ? Number(v) : NaN)
+        return isFinite(n) ? n : replaced(key, v, fallback)
+    }
+
+    function configText(config, key) {
+        var v = configKey(config, key)
+        if (isMissing(v))
+            return ""
+        return typeof v === "string" ? v : replaced(key, v, "")
+    }
+
+    // A whole number of layers from 0 to maxRenderNumber; a huge value never builds that many.
+    function layerCount(config) {
+        var n = configNumber(config, "renderNumber", defaultConfig.renderNumber)
+        if (n < 0)
+            return replaced("renderNumber", n, defaultConfig.renderNumber)
+        if (n > maxRenderNumber)
+            return replaced("renderNumber", n, maxRenderNumber)
+        return n === Math.floor(n) ? n : replaced("renderNumber", n, Math.floor(n))
+    }
+
+    function initialise() {
+        onInit = 0
+        console.warn("Application Name: " + Qt.application.name)
+        console.warn("Application Version: " + Qt.application.version)
+        p("config", configLoader.config)
+        importLegacyConfig()
+    }
+
+    // Configurations of the older program lived under a sibling data directory.
+    function importLegacyConfig() {
+        if (configText(configLoader.config, "directory") !== "" || appName !== "Orvane_Box_Output.exe")
+            return
+        var dir = String(Serialization.applicationDataDirPath)
+        if (dir.slice(-"Orvane_Box".length) === "Orvane_Box")
+            dir = dir.slice(0, -"Orvane_Box".length) + "Orvane_Demo"
+        var path = dir + "/" + configLoader.fileName
+        var js = Serialization.readFromJsonFile(path)
+        if (!configLoader.isConfig(js))
+            return
+        configLoader.save(js)
+        configLoader.update()
+        p("Load old config from " + path, configLoader.config)
+    }
+
+    // Older files carry keys that are gone or are missing newer ones; each change is saved at
+    // once. A key holding null counts as missing.
+    function migrate() {
+        var config = configLoader.config
+        if (!isMissing(config.noboard)) {
+            config.boardEnabled = !config.noboard
+            delete config.noboard
+            configLoader.save()
+        }
+        var obsolete = ["nopreview", "previewEnabled", "resetExcluded", "handlesLimit", "autoEject",
+                        "dynamic", "project"]
+        obsolete.forEach(function (key) {
+            if (isMissing(config[key]))
+                return
+            delete config[key]
+            configLoader.save()
+        })
+        var filled = ["boardEnabled", "exitOnEject", "renderNumber", "cacheTime", "bufferSize",
+                      "installFonts", "traceMemInfo"]
+        filled.forEach(function (key) {
+            if (!isMissing(config[key]))
+                return
+            config[key] = defaultConfig[key]
+            configLoader.save()
+        })
+    }
+
+    function completionSteps() {
+        title = appName + " --box " + iBox
+        configLoader.update()
+        opacity = 1
+        if (!dataUrl) {
+            openDirectoryDialog()
+            return
+        }
+        updateQueues()
+    }
+
+    // A directory already configured is never overwritten here; one of the wrong type gives way
+    // only to a real folder.
+    function dataUrlChange() {
+        var config = configLoader.config
+        var dir = config.directory
+        var unset = isMissing(dir) || dir === ""
+        if (unset || (typeof dir !== "string" && String(dataUrl) !== "")) {
+            config.directory = String(dataUrl)
+            configLoader.save()
+        }
+        updateQueues()
+    }
+
+    function openDirectoryDialog() {
+        if (iBox !== 0) {
+            var js = Serialization.readFromJsonFile(configLoader.path)
+            var dir = configText(configLoader.isConfig(js) ? js : {}, "directory")
+            if (dir)
+                dialogDirectory.folder = folderUrl(dir)
+        }
+        dialogDirectory.open()
+    }
+
+    // A relative directory lives in the application-data directory, as for every host service.
+    function folderUrl(dir) {
+        if (/^[a-zA-Z][a-zA-Z0-9+.-]*:/.test(dir))
+            return dir
+        if (dir.charAt(0) === "/")
+            return "file://" + dir
+        return "file://" + Serialization.applicationDataDirPath + "/" + dir
+    }
+
+    function closingSteps() {
+        settings.currentName = currentName
+        settings.currentLayer = currentLayer
+        closeAllRenders()
+        p("closing " + main)
+    }
+
+    ConfigLoader {
+        id: configLoader
+        fileName: "output_config" + sBox + ".json"
+        defaultConfig: main.defaultConfig
+        Component.onCompleted: migrate()
+    }
+
+    Settings {
+        id: settings
+        objectName: "settings"
+        category: "Output" + sBox
+        property var currentName: 0
+        property var currentLayer: 0
+        property bool previewEnabled: true
+    }
+
+    FileDialog {
+        id: dialogDirectory
+        objectName: "dialogDirectory"
+        title: qsTr("Please choose Orvane root directory. For example C:/Tezlan/Layers.")
+        selectFolder: true
+        onAccepted: dataUrl = fileUrl
+    }
+
+    Component.onCompleted: completionSteps()
+
+    // ---- Geometry: the atlas of all layers, their groups, the mirrors and the preview
+
+    // Sizes in atlas pixels.
+    readonly property size hd: Qt.size(1920, 1080)
+    readonly property size sd: Qt.size(1024, 576)
+    readonly property var groupLayers: ["1-7", "8-", "1-7", "8-"]
+    readonly property var testGroups_h: [
+        { "name": "HD1", "rect": [0, 0, hd.width, hd.height], "layers": groupLayers[0] },
+        { "name": "HD2", "rect": [hd.width, 0, hd.width, hd.height], "layers": groupLayers[1] },
+        { "name": "SD1", "rect": [2 * hd.width, 0, sd.width, sd.height], "layers": groupLayers[2] },
+        { "name": "SD2", "rect": [2 * hd.width, 0, sd.width, sd.height], "layers": groupLayers[3] }
+    ]
+    readonly property var testGroups_v: [
+        { "name": "HD1", "rect": [0, 0, hd.width, hd.height], "layers": groupLayers[0] },
+        { "name": "HD2", "rect": [0, hd.height, hd.width, hd.height], "layers": groupLayers[1] },
+        { "name": "SD1", "rect": [0, 2 * hd.height, sd.width, sd.height], "layers": groupLayers[2] },
+        { "name": "SD2", "rect": [sd.width, 2 * hd.height, sd.width, sd.height], "layers": groupLayers[3] }
+    ]
+    // One group naming no layer: every layer falls back to the whole HD frame.
+    readonly property var testGroups: [
+        { "name": "HD", "rect": [0, 0, hd.width, hd.height], "layers": "" }
+    ]
+    property var groups: testGroups
+
+    property var frameSize: groupSize()
+    readonly property var aspect: frameSize.width / frameSize.height
+    property var configBoard: boardConfig(groups, dataUrl, renderNumber)
+
+    // Renders in creation order, and one {rect, render} entry per extra place of a layer; the
+    // counts follow a deferral so that a whole batch of new renders is counted at once.
+    property var mainRenders: []
+    property var extraRenders: []
+    property int mainRendersNumber: 0
+    property int extraRendersNumber: 0
+
+    // Layer n is renders.itemAt(n - 1); other parts of the window reach layers only through it.
+    property alias renders: renders
+
+    onFrameSizeChanged: p("onFrameSizeChanged", frameSize)
+    onAspectChanged: p("onAspectChanged", aspect)
+    onMainRendersChanged: Qt.callLater(countMainRenders)
+    onExtraRendersChanged: Qt.callLater(countExtraRenders)
+    onMainRendersNumberChanged: p("mainRenders=" + mainRendersNumber)
+    onExtraRendersNumberChanged: p("extraRendersNumber=" + extraRendersNumber)
+
+    function countMainRenders() { mainRendersNumber = mainRenders.length }
+    function countExtraRenders() { extraRendersNumber = extraRenders.length }
+
+    function toRect(v) { return Qt.rect(v[0], v[1], v[2], v[3]) }
+
+    function specNumber(text) {
+        var t = text.trim()
+        return t === "" ? NaN : Number(t)
+    }
+
+    // One item of a layer specification: "3", "8-" (8 and up), "1-7" (both included).
+    function layerMatches(item, layer) {
+        var sides = item.split("-")
+        if (sides.length === 1)
+            return specNumber(sides[0]) === layer
+        if (sides.length > 2)
+            return false
+        var from = sides[0].trim() === "" ? 0 : specNumber(sides[0])
+        if (sides[1].trim() === "")
+            return layer >= from
+        var to = specNumber(sides[1])
+        return Math.floor(from) === from && layer >= from && layer <= to
+    }
+
+    // Every place of the 1-based layer in the atlas, in table order; never empty.
+    function renderRects(layer) {
+        var result = []
+        groups.forEach(function (group) {
+            String(group.layers).split(",").forEach(function (item) {
+                if (layerMatches(item, layer))
+                    result.push(toRect(group.rect))
+            })
+        })
+        if (result.length === 0)
+            result.push(Qt.rect(0, 0, hd.width, hd.height))
+        return result
+    }
+
+    // Never smaller than an HD frame.
+    function groupSize() {
+        var w = hd.width
+        var h = hd.height
+        groups.forEach(function (group) {
+            var r = group.rect
+            w = Math.max(w, r[0] + r[2])
+            h = Math.max(h, r[1] + r[3])
+        })
+        return Qt.size(w, h)
+    }
+
+    function boardConfig(groups, dataUrl, renderNumber) {
+        var board = { "directory": dataUrl, "renderNumber": renderNumber }
+        if (groups.length > 1) {
+            var layers = {}
+            groups.forEach(function (group) { layers[group.name] = group.layers })
+            board.renderNumberGroups = layers
+        }
+        return board
+    }
+
+    // Places of a layer beyond its first are drawn by mirrors.
+    function addMirrors(render, rects) {
+        for (var i = 1; i < rects.length; ++i)
+            extraRenders.push({ "rect": rects[i], "render": render })
+    }
+
+    function layerRects(layer, render) {
+        var rects = renderRects(layer)
+        addMirrors(render, rects)
+        return rects
+    }
+
+    // Layer 1 starts a new set of renders. Its own mirrors were listed before the lists were
+    // renewed, so they are listed again.
+    function addRender(render) {
+        if (render.index === 1) {
+            mainRenders = []
+            extraRenders = []
+            addMirrors(render, render.rects)
+        }
+        mainRenders.push(render)
+    }
+
+    // Not placed in the window: it is shown through the preview.
+    property Item atlas: Item {
+        width: frameSize.width
+        height: frameSize.height
+
+        Item {
+            anchors.fill: parent
+
+            // Layer 1 lowest, the highest-numbered layer on top.
+            Repeater {
+                id: renders
+                // the window, for delegates whose own `main` property hides the window's id
+                readonly property var window: main
+                model: renderNumber
+                delegate: MixerRender {
+                    main: renders.window
+                    index: model.index + 1
+                    iLayer: renders.window.iBox * 100 + index
+                    readonly property var rects: renders.window.layerRects(index, this)
+                    readonly property rect rect: rects[0]
+                    x: rect.x
+                    y: rect.y
+                    width: rect.width
+                    height: rect.height
+                    onMixerReply: renders.window.reply(result, guid, this)
+                    Component.onCompleted: renders.window.addRender(this)
+                }
+            }
+
+            Repeater {
+                id: extras
+                model: extraRendersNumber
+                delegate: ShaderEffectSource {
+                    readonly property var entry: extraRenders[index]
+                    readonly property Item mirrored: entry && entry.render ? entry.render : null
+                    sourceItem: mirrored
+                    x: entry ? entry.rect.x : 0
+                    y: entry ? entry.rect.y : 0
+                    width: entry ? entry.rect.width : 0
+                    height: entry ? entry.rect.height : 0
+                    visible: mirrored ? mirrored.visible : false
+                    opacity: mirrored ? mirrored.opacity : 0
+                }
+            }
+
+            Rectangle {
+                id: test_line
+                width: 2
+                height: 1080
+                color: "red"
+                visible: false
+                opacity: 0
+            }
+        }
+    }
+
+    Item {
+        id: previewArea
+        objectName: "previewArea"
+        anchors.fill: parent
+        anchors.topMargin: aspect > 1 ? 0 : 32
+        anchors.leftMargin: aspect > 1 ? 0 : 2
+        anchors.rightMargin: aspect > 1 ? 0 : 2
+        anchors.bottomMargin: aspect > 1 ? 0 : 2
+
+        PreserveAspectFit {
+            id: preview
+            objectName: "preview"
+            aspect: main.aspect
+            biasx: 1.8
+            biasy: 1.5
+
+            Rectangle {
+                anchors.fill: parent
+                color: previewEnabled ? "#333" : "#4b4b4b"
+            }
+
+            ShaderEffectSource {
+                anchors.fill: parent
+                sourceItem: atlas
+                visible: previewEnabled
+            }
+        }
+    }
+
+    // ---- Queues: scene queues and the selection, restored from and stored in the settings
+    property int currentLayer: -1
+    readonly property string currentName: ""
+
+    // Rebuilds the scene queues from the data directory; called whenever the directory is set.
+    function updateQueues() {}
+
+    // ---- Dispatch: commands from the controls to the layers
+
+    // Layers keep running when the window closes.
+    function closeAllRenders() {}
+
+    // ---- Replies: what the layers answer
+    function reply(result, guid, render) {
+        p("reply guid=" + guid + " layer " + (render ? render.index : "") + " " + singleLine(result))
+    }
+
+    // ---- Chrome: control bar, clock and window keys
+
+    // Keyboard modifiers of the last press on the control bar; layers read them on Eject.
+    property int modifiers: 0
+
+    // ---- Panels: the edit panels over the preview
+
+    // ---- Editor: the configuration editor dialog
 }
