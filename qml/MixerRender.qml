@@ -530,6 +530,7 @@ PreserveAspectFit {
 
     Loader {
         id: textureReceiver
+        objectName: "textureReceiver"
         anchors.fill: parent
 
         // What QmlUtils.singleShot returned for the pending unload call-back; called once the
