@@ -463,20 +463,14 @@ ApplicationWindow {
             extraRenders.push({ "rect": rects[i], "render": render })
     }
 
-    function layerRects(layer, render) {
-        var rects = renderRects(layer)
-        addMirrors(render, rects)
-        return rects
-    }
-
-    // Layer 1 starts a new set of renders. Its own mirrors were listed before the lists were
-    // renewed, so they are listed again.
+    // Layer 1 starts a new set of renders. A render lists its mirrors here, once complete, so
+    // that layer 1's own mirrors go into the new list.
     function addRender(render) {
         if (render.index === 1) {
             mainRenders = []
             extraRenders = []
-            addMirrors(render, render.rects)
         }
+        addMirrors(render, render.rects)
         mainRenders.push(render)
     }
 
@@ -498,14 +492,20 @@ ApplicationWindow {
                     main: renders.window
                     index: model.index + 1
                     iLayer: renders.window.iBox * 100 + index
-                    readonly property var rects: renders.window.layerRects(index, this)
+                    readonly property var rects: renders.window.renderRects(index)
                     readonly property rect rect: rects[0]
+                    property bool listed: false
                     x: rect.x
                     y: rect.y
                     width: rect.width
                     height: rect.height
                     onMixerReply: renders.window.reply(result, guid, this)
-                    Component.onCompleted: renders.window.addRender(this)
+                    // places computed again later are listed as they come
+                    onRectsChanged: if (listed) renders.window.addMirrors(this, rects)
+                    Component.onCompleted: {
+                        renders.window.addRender(this)
+                        listed = true
+                    }
                 }
             }
 
