@@ -29,7 +29,14 @@ int main(int argc, char *argv[])
             engine.addImportPath(QStringLiteral(":/"));
             engine.load(QUrl(QStringLiteral("qrc:/main.qml"), QUrl::TolerantMode));
 
-            code = app.exec();
+            // Without its window (a module missing from plugins/, a broken document) there is
+            // nothing for the operator to see or close: end with a failure status at once instead
+            // of running unseen until something kills the process. The engine has already written
+            // why to the log.
+            if (engine.rootObjects().isEmpty())
+                code = 1;
+            else
+                code = app.exec();
         } // the engine and its documents go before the application object
     }
     return code;

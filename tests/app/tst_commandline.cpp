@@ -1,0 +1,248 @@
+// The output number on the command line: the real program is started with and without --box
+// under the test's display, in a fresh home per run, and the configuration file it writes and
+// the title of its window (read over X11) are checked. The layers of output 2 are checked on the
+// window document loaded in this process, whose own command line carries "--box 2".
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char defaultConfigText[] = "{\n  \"boardEnabled\": true,\n  \"exitOnEject\": false,\n"
+                                 "  \"installFonts\": false,\n  \"traceMemInfo\": false,\n"
+                                 "  \"directory\": \"Layers\",\n  \"renderNumber\": 12,\n"
+                                 "  \"cacheTime\": 10,\n  \"bufferSize\": 5,\n  \"board\": \"\"\n}";
+
+// Titles of the X11 windows that belong to process pid (empty titles left out).
+QStringList windowTitles(qint64 pid)
+{
+    QStringList titles;
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return titles;
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
+    const Atom nameAtom = XInternAtom(display, "_NET_WM_NAME", True);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", True);
+    std::vector<Window> pending{DefaultRootWindow(display)};
+    while (!pending.empty()) {
+        const Window window = pending.back();
+        pending.pop_back();
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+            pending.insert(pending.end(), children, children + count);
+            if (children)
+                XFree(children);
+        }
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char *data = nullptr;
+        if (pidAtom == None
+            || XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
+                                  &items, &after, &data) != Success)
+            continue;
+        const bool ours = data && format == 32 && items == 1
+            && *reinterpret_cast<unsigned long *>(data) == static_cast<unsigned long>(pid);
+        if (data)
+            XFree(data);
+        data = nullptr;
+        if (!ours || nameAtom == None)
+            continue;
+        if (XGetWindowProperty(display, window, nameAtom, 0, 1024, False, utf8, &type, &format, &items,
+                               &after, &data) == Success && data && format == 8 && items > 0)
+            titles << QString::fromUtf8(reinterpret_cast<char *>(data), int(items));
+        if (data)
+            XFree(data);
+    }
+    XCloseDisplay(display);
+    return titles;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~TestCommandLine() override { stop(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QProcess> m_process;
+    QByteArray m_output;
+
+    QString dataDir() const { return m_home->path() + "/data/Quarnet/Orvane"; }
+
+    QByteArray output()
+    {
+        if (m_process)
+            m_output += m_process->readAll();
+        return m_output;
+    }
+
+    // Starts the program in a home of its own inside the test's temporary directory, or again
+    // in the home of the previous run.
+    void start(const QStringList &args, bool freshHome = true)
+    {
+        stop();
+        m_output.clear();
+        if (freshHome) {
+            const QString base = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
+            m_home = std::make_unique<QTemporaryDir>(base + "/commandline-XXXXXX");
+            QVERIFY(m_home->isValid());
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QList<QPair<QString, QString>> dirs{{"HOME", "/home"}, {"XDG_DATA_HOME", "/data"},
+                                                 {"XDG_CONFIG_HOME", "/config"},
+                                                 {"XDG_CACHE_HOME", "/cache"}, {"logDir", "/log"}};
+        for (const auto &dir : dirs) {
+            QVERIFY(QDir().mkpath(m_home->path() + dir.second));
+            env.insert(dir.first, m_home->path() + dir.second);
+        }
+        m_process = std::make_unique<QProcess>();
+        m_process->setProcessChannelMode(QProcess::MergedChannels);
+        m_process->setProcessEnvironment(env);
+        m_process->start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), args);
+        QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
+    }
+
+    void stop()
+    {
+        if (!m_process || m_process->state() == QProcess::NotRunning)
+            return;
+        m_process->terminate();
+        if (!m_process->waitForFinished(10000)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+    }
+
+    bool hasTitle(const QString &title)
+    {
+        output();
+        return m_process->state() == QProcess::Running && windowTitles(m_process->processId()).contains(title);
+    }
+
+private slots:
+    void cleanup() { stop(); }
+
+    void outputNumber_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("otherFile");
+        QTest::newRow("absent") << QStringList() << "Orvane --box 0" << "output_config.json"
+                                << "output_config-0.json";
+        QTest::newRow("0") << QStringList{"--box", "0"} << "Orvane --box 0" << "output_config.json"
+                           << "output_config-0.json";
+        QTest::newRow("2") << QStringList{"--box", "2"} << "Orvane --box 2" << "output_config-2.json"
+                           << "output_config.json";
+        QTest::newRow("last argument") << QStringList{"--box"} << "Orvane --box 0" << "output_config.json"
+                                       << "output_config-.json";
+        QTest::newRow("not a number") << QStringList{"--box", "two"} << "Orvane --box 0"
+                                      << "output_config.json" << "output_config-two.json";
+    }
+
+    // One output per box number: its own configuration file, written with the default on a
+    // fresh home, and its number in the title; twelve layers come up in the atlas.
+    void outputNumber()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, title);
+        QFETCH(QString, file);
+        QFETCH(QString, otherFile);
+        start(args);
+        QTRY_VERIFY2_WITH_TIMEOUT(hasTitle(title), qPrintable(output()), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(output().contains("mainRenders=12"), output().constData(), 10000);
+
+        QFile config(dataDir() + "/" + file);
+        QVERIFY2(config.open(QIODevice::ReadOnly), qPrintable(config.fileName()));
+        QCOMPARE(QString::fromUtf8(config.readAll()), QString::fromUtf8(defaultConfigText));
+        QVERIFY(!QFile::exists(dataDir() + "/" + otherFile));
+    }
+
+    // Something that cannot be read where the configuration file should be is never replaced:
+    // the output runs on the default held in memory.
+    void unreadableConfiguration()
+    {
+        start({"--box", "3"});
+        QTRY_VERIFY2_WITH_TIMEOUT(hasTitle("Orvane --box 3"), qPrintable(output()), 30000);
+        stop();
+
+        // the same home again, now with a directory in the file's place
+        const QString path = dataDir() + "/output_config-3.json";
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkpath(path + "/keep"));
+        start({"--box", "3"}, false);
+        QTRY_VERIFY2_WITH_TIMEOUT(hasTitle("Orvane --box 3"), qPrintable(output()), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(output().contains("mainRenders=12"), output().constData(), 10000);
+        QVERIFY2(output().contains("Can't read config file"), output().constData());
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(QFileInfo::exists(path + "/keep"));
+    }
+
+    // The layers of output 2 are numbered 201 to 212 for outside programs.
+    void layersOfOutput2()
+    {
+        QVERIFY(QCoreApplication::arguments().contains("--box"));
+        QQmlApplicationEngine engine;
+        engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
+        engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
+        engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+        QCOMPARE(engine.rootObjects().size(), 1);
+        QObject *window = engine.rootObjects().first();
+        QCOMPARE(window->property("iBox").toInt(), 2);
+        QCOMPARE(window->property("sBox").toString(), QStringLiteral("-2"));
+        QCOMPARE(window->property("title").toString(), QStringLiteral("tst_commandline --box 2"));
+
+        auto *renders = window->property("renders").value<QQuickItem *>();
+        QVERIFY(renders);
+        QCOMPARE(renders->property("count").toInt(), 12);
+        for (int i = 0; i < 12; ++i) {
+            QQuickItem *render = nullptr;
+            QVERIFY(QMetaObject::invokeMethod(renders, "itemAt", Q_RETURN_ARG(QQuickItem *, render),
+                                              Q_ARG(int, i)));
+            QVERIFY(render);
+            QCOMPARE(render->property("index").toInt(), i + 1);
+            QCOMPARE(render->property("iLayer").toInt(), 201 + i);
+        }
+        const QString config = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+            + "/output_config-2.json";
+        QVERIFY2(QFile::exists(config), qPrintable(config));
+    }
+};
+
+// This process's own command line names output 2, for the window loaded in process; the test
+// framework sees the arguments without it.
+int main(int argc, char **argv)
+{
+    std::vector<char *> args(argv, argv + argc);
+    char box[] = "--box";
+    char two[] = "2";
+    args.push_back(box);
+    args.push_back(two);
+    int count = int(args.size());
+    QGuiApplication app(count, args.data());
+    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    TestCommandLine test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_commandline.moc"

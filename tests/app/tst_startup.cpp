@@ -1,0 +1,202 @@
+// The real program started the way an operator starts it: from any working directory, its
+// modules found beside the executable, its window opened and closed like a window manager does.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString binDir = QStringLiteral(ORVANE_BIN_DIR);
+const QString program = binDir + QStringLiteral("/Orvane");
+const QString xclose = QStringLiteral(ORVANE_XCLOSE);
+constexpr int startTimeout = 60000;
+
+bool put(const QString &file, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(file).path());
+    QFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(data) == data.size();
+}
+
+// What the engine writes when the main document or one of its imports cannot be loaded.
+QStringList loadErrors(const QString &log)
+{
+    static const QRegularExpression component(QStringLiteral("qrc:/[^ ]*:\\d+:\\d+: "));
+    static const QRegularExpression missingPlugin(QStringLiteral("plugin \".*\" not found"));
+    QStringList errors;
+    for (const QString &line : log.split('\n')) {
+        if (line.contains("is not installed") || line.contains("failed to load component")
+            || line.contains("plugin cannot be loaded") || missingPlugin.match(line).hasMatch()
+            || component.match(line).hasMatch())
+            errors << line;
+    }
+    return errors;
+}
+
+} // namespace
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.isValid());
+        QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
+        QVERIFY2(QFileInfo(xclose).isExecutable(), qPrintable(xclose));
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "the start-up tests need an X display");
+    }
+
+    void cleanup()
+    {
+        if (m_process && m_process->state() != QProcess::NotRunning) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+        delete m_process;
+        m_process = nullptr;
+    }
+
+    void findsItsModulesBesideItselfAndExitsZeroWhenClosed()
+    {
+        // A decoy plugins/ in the working directory would break the load if it were looked at.
+        const QString work = m_tmp.filePath("elsewhere");
+        QVERIFY(put(work + "/plugins/Serialization/qmldir", "module Serialization\nplugin NoSuchLibrary\n"));
+        QVERIFY(put(work + "/plugins/TavroBoxPlayer/qmldir", "module TavroBoxPlayer\nplugin NoSuchLibrary\n"));
+
+        start(program, work);
+        waitForWindow();
+        QVERIFY2(loadErrors(output()).isEmpty(), qPrintable(output()));
+
+        close();
+        QVERIFY2(m_process->waitForFinished(30000), qPrintable(output()));
+        QCOMPARE(m_process->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_process->exitCode(), 0);
+        QVERIFY2(loadErrors(output()).isEmpty(), qPrintable(output()));
+    }
+
+    void startsFromTheRootDirectory()
+    {
+        start(program, "/");
+        waitForWindow();
+        QVERIFY2(loadErrors(output()).isEmpty(), qPrintable(output()));
+        close();
+        QVERIFY2(m_process->waitForFinished(30000), qPrintable(output()));
+        QCOMPARE(m_process->exitCode(), 0);
+    }
+
+    void aCopyWithoutPluginsLacksTheServices()
+    {
+        // Beside the copy there is no plugins/, while the working directory holds the real one.
+        const QString lonely = m_tmp.filePath("lonely/Orvane");
+        QVERIFY(QDir().mkpath(m_tmp.filePath("lonely")));
+        QVERIFY(QFile::copy(program, lonely));
+        QVERIFY(QFile::setPermissions(lonely, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+        start(lonely, binDir);
+        QVERIFY2(m_process->waitForFinished(startTimeout), qPrintable(output()));
+        QVERIFY2(output().contains("module \"Serialization\" is not installed"), qPrintable(output()));
+        // No window came up, and the failure shows in the exit status.
+        QCOMPARE(m_process->exitStatus(), QProcess::NormalExit);
+        QVERIFY(m_process->exitCode() != 0);
+    }
+
+    void theBundleIsSearchedBeforeOtherImportPaths()
+    {
+        // Broken modules of the same names on Qt's own import path must not be picked up.
+        const QString shadow = m_tmp.filePath("shadow");
+        for (const char *module : {"TimeScheduler", "MixerThemeManager"}) {
+            const QString dir = shadow + "/" + module;
+            QVERIFY(put(dir + "/qmldir", QByteArray("singleton ") + module + " 1.0 " + module + ".qml\n"));
+            QVERIFY(put(dir + "/" + module + ".qml", "pragma Singleton\nimport QtQml 2.12\nQtObject { shadowed: }\n"));
+        }
+        // The same broken modules inside plugins/ beside a copy of the program, which holds the
+        // real service and player modules too.
+        const QString copy = m_tmp.filePath("copy");
+        QVERIFY(QDir().mkpath(copy));
+        QVERIFY(QFile::copy(program, copy + "/Orvane"));
+        QVERIFY(QFile::setPermissions(copy + "/Orvane", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        for (const QString &dir : {binDir + "/plugins", shadow}) {
+            QDirIterator it(dir, QDir::Files, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString file = it.next();
+                const QString target = copy + "/plugins" + file.mid(dir.size());
+                QVERIFY(QDir().mkpath(QFileInfo(target).path()));
+                QVERIFY2(QFile::copy(file, target), qPrintable(target));
+            }
+        }
+        QVERIFY(QFileInfo::exists(copy + "/plugins/TimeScheduler/qmldir"));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QML2_IMPORT_PATH", shadow);
+        start(copy + "/Orvane", m_tmp.path(), env);
+        waitForWindow();
+        QVERIFY2(loadErrors(output()).isEmpty(), qPrintable(output()));
+        QVERIFY2(!output().contains(shadow) && !output().contains(copy + "/plugins/TimeScheduler"),
+                 qPrintable(output()));
+        close();
+        QVERIFY2(m_process->waitForFinished(30000), qPrintable(output()));
+        QCOMPARE(m_process->exitCode(), 0);
+    }
+
+private:
+    void start(const QString &executable, const QString &workingDirectory,
+               const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+    {
+        m_process = new QProcess;
+        m_process->setProcessChannelMode(QProcess::MergedChannels);
+        m_process->setWorkingDirectory(workingDirectory);
+        m_process->setProcessEnvironment(env);
+        m_output.clear();
+        m_process->start(executable, QStringList());
+        QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
+    }
+
+    QString output()
+    {
+        if (m_process)
+            m_output += QString::fromLocal8Bit(m_process->readAll());
+        return m_output;
+    }
+
+    int runXclose(bool findOnly)
+    {
+        QStringList args{QString::number(m_process->processId()), "Orvane"};
+        if (findOnly)
+            args << "--find";
+        QProcess helper;
+        helper.start(xclose, args);
+        if (!helper.waitForFinished(10000))
+            return -1;
+        return helper.exitCode();
+    }
+
+    void waitForWindow()
+    {
+        QDeadlineTimer deadline(startTimeout);
+        while (runXclose(true) != 0) {
+            QVERIFY2(m_process->state() == QProcess::Running, qPrintable(output()));
+            QVERIFY2(!deadline.hasExpired(), qPrintable("no window titled Orvane\n" + output()));
+            QTest::qWait(200);
+        }
+    }
+
+    void close()
+    {
+        QCOMPARE(runXclose(false), 0);
+    }
+
+    QTemporaryDir m_tmp{qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + "/startup-XXXXXX"};
+    QProcess *m_process = nullptr;
+    QString m_output;
+};
+
+QTEST_GUILESS_MAIN(StartupTest)
+
+#include "tst_startup.moc"
