@@ -84,6 +84,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QProcess> m_process;
     QByteArray m_output;
+    QString m_program = QStringLiteral(ORVANE_BIN_DIR "/Orvane");
 
     QString dataDir() const { return m_home->path() + "/data/Quarnet/Orvane"; }
 
@@ -116,7 +117,7 @@ private:
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::MergedChannels);
         m_process->setProcessEnvironment(env);
-        m_process->start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), args);
+        m_process->start(m_program, args);
         QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
     }
 
@@ -194,6 +195,28 @@ private slots:
         QVERIFY2(output().contains("Can't read config file"), output().constData());
         QVERIFY(QFileInfo(path).isDir());
         QVERIFY(QFileInfo::exists(path + "/keep"));
+    }
+
+    // Under the older program's name, an output without a data directory takes the older
+    // configuration file (here its own, as the data directory keeps this program's name).
+    void legacyImport()
+    {
+        start({}, true);
+        QTRY_VERIFY2_WITH_TIMEOUT(hasTitle("Orvane --box 0"), qPrintable(output()), 30000);
+        stop();
+        const QString path = dataDir() + "/output_config.json";
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("{\"directory\": \"\", \"renderNumber\": 3}");
+        file.close();
+        const QString link = m_home->path() + "/Orvane_Box_Output.exe";
+        QVERIFY(QFile::link(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), link));
+        m_program = link;
+        start({}, false);
+        m_program = QStringLiteral(ORVANE_BIN_DIR "/Orvane");
+        QTRY_VERIFY2_WITH_TIMEOUT(hasTitle("Orvane_Box_Output.exe --box 0"), qPrintable(output()), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(output().contains("mainRenders=3"), output().constData(), 10000);
+        QVERIFY2(output().contains("Load old config from " + path.toUtf8()), output().constData());
     }
 
     // The layers of output 2 are numbered 201 to 212 for outside programs.
