@@ -1,7 +1,9 @@
 import QtQuick 2.12
 import QtQuick.Controls 1.4
 import QtQuick.Dialogs 1.3
+import QtQuick.Layouts 1.12
 import QtQuick.Window 2.12
+import Qt.labs.folderlistmodel 1.0
 import Qt.labs.settings 1.0
 import Serialization 1.0
 import TimeScheduler 1.0
@@ -566,28 +568,585 @@ ApplicationWindow {
     }
 
     // ---- Queues: scene queues and the selection, restored from and stored in the settings
-    property int currentLayer: -1
-    readonly property string currentName: ""
 
-    // Rebuilds the scene queues from the data directory; called whenever the directory is set.
-    function updateQueues() {}
+    // The current scene and layer are the selectors' own indices, so setting them from code
+    // moves the selectors and runs their change reactions.
+    readonly property var sceneNames: ["SCENE-01", "SCENE-02", "SCENE-03", "SCENE-04", "SCENE-05",
+                                        "SCENE-06", "SCENE-07", "SCENE-08", "SCENE-09"]
+    property var queues: []
+    property string sdirs: ""
+    property alias currentIndex: comboBox.currentIndex
+    property alias currentLayer: comboLayer.currentIndex
+    readonly property string currentName: getGraphicsId(queues[currentIndex])
+    readonly property var currentRender: currentLayer >= 0 && currentLayer < renders.count
+                                         ? renders.itemAt(currentLayer) : null
+    readonly property bool enabled: currentRender ? true : false
+    readonly property bool editable: currentRender ? currentRender.isLoaded : false
+
+    function updateQueues() {
+        if (!dataUrl)
+            return
+        var joined = sceneNames.join("\n")
+        var unchanged = joined === sdirs
+        sdirs = joined
+        // once built, the queues (and the operator's in-place changes) stay while a layer is current
+        if (unchanged && enabled)
+            return
+        var list = []
+        for (var i = 0; i < sceneNames.length; ++i) {
+            var records = JSON.parse(template)
+            var queue = {}
+            for (var k = 0; k < records.length; ++k) {
+                var record = records[k]
+                record._id = i + 1
+                if (record.params.graphics_id)
+                    record.params.graphics_id = sceneNames[i]
+                if (record.params.layer_id)
+                    record.params.layer_id = i + 1
+                queue[record.type] = record
+            }
+            queue.triggers = null
+            list.push(queue)
+        }
+        queues = list
+        // the detour through -1 re-evaluates everything bound to the current layer
+        currentLayer = -1
+        currentLayer = storedLayer()
+        var name = currentRender && currentRender.name ? currentRender.name : settings.currentName
+        setCurrentGraphics(name)
+    }
+
+    // the persisted layer index as a number; the settings store may hand it back as text
+    function storedLayer() {
+        var layer = Number(settings.currentLayer)
+        return isFinite(layer) ? Math.floor(layer) : 0
+    }
+
+    function getGraphicsIndex(name) {
+        if (typeof name !== "string")
+            return -1
+        for (var i = 0; i < queues.length; ++i)
+            if (getGraphicsId(queues[i]) === name)
+                return i
+        return -1
+    }
+
+    function getLayerLabel(index, number) {
+        if (!queues[index])
+            return ""
+        var id = getGraphicsId(queues[index])
+        return number ? (index + 1) + ". " + id : "    " + id
+    }
+
+    function setCurrentGraphics(name) {
+        currentIndex = getGraphicsIndex(name)
+        updateCurrent()
+    }
 
     // ---- Dispatch: commands from the controls to the layers
+    property var medias: []
+    property alias mediaFolder: mediaModel.folder
 
-    // Layers keep running when the window closes.
-    function closeAllRenders() {}
+    FolderListModel {
+        id: mediaModel
+        folder: "file:///home/ulbren/Videos/"
+        showDirs: false
+        nameFilters: ["*.mov", "*.wmv", "*.mpg", "*.mp4", "*.avi"]
+        sortField: FolderListModel.Time
+        sortReversed: true
+    }
 
-    // ---- Replies: what the layers answer
+    Repeater {
+        model: mediaModel
+        delegate: Item {
+            visible: false
+            // append-only: files presented again after a folder change are listed again
+            Component.onCompleted: {
+                main.medias.push(fileURL)
+                p(String(fileURL))
+            }
+        }
+    }
+
+    function send(type, q) {
+        var render = currentRender
+        if (!render) {
+            p("Wrong currentLayer " + currentLayer + " guid=" + guid)
+            return
+        }
+        p("(((((((((((((()))))))))))))) ", medias)
+        if (medias.length > 0 && currentIndex < medias.length) {
+            var media = medias[currentIndex % medias.length]
+            p("set media " + media)
+            render.media = media ? media : ""
+        }
+        var loaded = render.isLoaded
+        var lastType = render.lastJS ? render.lastJS.type : undefined
+        p("!!! send type=" + type + " lastType=" + lastType + " loaded=" + loaded + " q=" + singleLine(q))
+        if (type === "DSK_Cue") {
+            if (loaded)
+                send("DSK_Eject")
+        } else if (type === "DSK_Play") {
+            if (loaded)
+                send("DSK_Eject")
+            send("DSK_Cue")
+        } else if (type !== "DSK_Eject" && !loaded) {
+            return
+        }
+        var queue = queues[currentIndex]
+        var record = q ? q : (queue ? queue[type] : undefined)
+        if (!record || typeof record !== "object") {
+            p("Wrong currentIndex " + currentIndex + " guid=" + guid)
+            return
+        }
+        setLayerId(record, currentLayer + 1)
+        var text = fromJs(updateTime(record))
+        guid += 1
+        mixerQueue(text, guid, true)
+    }
+
+    function mixerQueue(queue, guid, test) {
+        var js = parseRecord(queue)
+        var layer = getLayerId(js)
+        var render = layer > 0 && layer <= renders.count ? renders.itemAt(layer - 1) : null
+        var filtered = js.type === "DSK_GetStatus" && guid !== main.guid && render && render.statusFiltered >= 1
+        if (!filtered)
+            p("layer" + layer + " command " + js.type + " " + singleLine(queue) + " guid=" + guid)
+        if (!render) {
+            replyError(js, "Wrong layer_id " + layer, guid, null)
+            return
+        }
+        render.mixerQueue(queue, guid, test)
+    }
+
+    // a record text as an object; text that is not a JSON object becomes an empty record
+    function parseRecord(text) {
+        try {
+            var js = JSON.parse(text)
+            if (js && typeof js === "object" && !Array.isArray(js))
+                return js
+        } catch (e) {
+        }
+        p("Wrong json text:" + text)
+        return {}
+    }
+
+    function sendAll(type) {
+        var layer = currentLayer
+        var index = currentIndex
+        for (var i = 0; i < renders.count; ++i) {
+            currentLayer = i
+            var render = renders.itemAt(i)
+            if (!render || !render.active)
+                continue
+            // each layer gets the record of the scene it has loaded
+            currentIndex = getGraphicsIndex(render.name)
+            send(type)
+        }
+        currentIndex = index
+        currentLayer = layer
+    }
+
+    function resetAllRenders() {
+        p("resetAllRenders")
+        if (boardEnabled)
+            textureReceiver.resetBaseTime()
+        for (var i = 0; i < renders.count; ++i)
+            if (renders.itemAt(i))
+                renders.itemAt(i).reset()
+    }
+
+    // layers keep running when the window closes
+    function closeAllRenders() {
+    }
+
+    // ---- Replies: what the layers answer; problems are numbered, listed and logged
+    property int errorn: 0
+    property var errors: []
+    property string error: ""
+
+    property QtObject textureReceiver: QtObject {
+        function resetBaseTime() { p("textureReceiver resetBaseTime ") }
+        function reply(result, guid) { p("textureReceiver reply " + result) }
+    }
+
     function reply(result, guid, render) {
-        p("reply guid=" + guid + " layer " + (render ? render.index : "") + " " + singleLine(result))
+        var js = parseReply(result)
+        var layer = render && render.index ? render.index : ""
+        var name = render && render.name ? render.name : ""
+        if (layer === "") {
+            p("Error layer index=" + layer)
+            return
+        }
+        var filtered = js.type === "DSK_GetStatus" && guid !== main.guid && render.statusFiltered >= 2
+        if (!filtered)
+            p("layer" + layer + " reply " + (js.type ? js.type : (js.command ? js.command : "")) + " "
+              + (js.elapsed ? js.elapsed + "ms " : "") + name + " " + singleLine(result) + " " + guid)
+        if (currentRender && editPanels.Responce)
+            editPanels.Responce.info.text = currentRender.getResponce()
+        if (js.status === "Error" || js.status === "Warning") {
+            var warning = js.status === "Warning"
+            if (warning && String(js.message).indexOf("Handles too much") === 0)
+                render.requireReset = true
+            listProblem(js, layer, name)
+            if (warning)
+                return
+        }
+        if (js.command === "Reset") {
+            resetAllRenders()
+            return
+        }
+        if (!js.command) {
+            textureReceiver.reply(result, guid)
+            return
+        }
+        relay(js, render)
+    }
+
+    // a reply text as an object; an unreadable reply is listed as an Error of its layer
+    function parseReply(text) {
+        try {
+            var js = JSON.parse(text)
+            if (js && typeof js === "object" && !Array.isArray(js))
+                return js
+        } catch (e) {
+        }
+        return { "status": "Error", "message": "Wrong reply text: " + singleLine(text) }
+    }
+
+    function listProblem(js, layer, name) {
+        errorn += 1
+        var n = errorn
+        var text = js.status + " Layer" + layer + " " + textOf(js.type) + " " + name + ": " + textOf(js.message)
+        var line = n + ". " + text
+        var list = errors.slice(Math.max(0, errors.length - 10))
+        p(line)
+        Serialization.writeToTextFile(errorLogPath(), line + "\n", true)
+        list.push("<br><font color=\"" + (js.status === "Warning" ? "#ff0" : "#f66") + "\">"
+                  + (n < 10 ? "&nbsp; " : "") + n + ". " + text)
+        errors = list
+        error = list.join("\n")
+    }
+
+    function textOf(v) { return v === undefined || v === null ? "" : String(v) }
+
+    // Errors.txt in $logDir; without logDir it goes to the application-data directory rather
+    // than the root of the file system
+    function errorLogPath() {
+        var dir = Serialization.getEnv("logDir")
+        return dir ? "file:///" + dir + "/Errors.txt" : Serialization.applicationDataDirPath + "/Errors.txt"
+    }
+
+    function relay(js, render) {
+        var command = String(js.command)
+        if (command === "DSK_Eject" && render.edited) {
+            p("layer" + render.index + " is edited so skip " + command)
+            return
+        }
+        var record = { "params": {} }
+        if (js.trigger)
+            record.params.trigger_id = String(js.trigger)
+        if (command === "DSK_Play" || command === "DSK_Stop" || command === "DSK_Continue") {
+            var delay = Number(js.delay ? js.delay : 0)
+            if (!isFinite(delay)) {
+                p("Wrong delay " + js.delay + ", taken as 0")
+                delay = 0
+            }
+            record.params.time = delay * 10000
+        }
+        var target = js.layer ? findLayer(js.layer) : render
+        if (!target) {
+            p("Cant find layer " + js.layer)
+            return
+        }
+        record.type = command
+        record.params.layer_id = target.index
+        // the operator's selection is the same before and after a relay
+        var layer = currentLayer
+        var index = currentIndex
+        currentLayer = target.index - 1
+        send(command, record)
+        currentIndex = index
+        currentLayer = layer
+    }
+
+    // the first layer whose number, or loaded scene name, is `layer`
+    function findLayer(layer) {
+        var number = typeof layer === "number" || typeof layer === "string" ? Number(layer) : NaN
+        for (var i = 0; i < renders.count; ++i) {
+            var render = renders.itemAt(i)
+            if (render && (render.index === number || (typeof layer === "string" && render.name === layer)))
+                return render
+        }
+        return null
+    }
+
+    function replyError(js, message, guid, render) {
+        js = js && typeof js === "object" ? js : {}
+        reply(fromJs({ "_id": js._id, "type": js.type, "status": "Error", "message": message }), guid, render)
     }
 
     // ---- Chrome: control bar, clock and window keys
 
     // Keyboard modifiers of the last press on the control bar; layers read them on Eject.
     property int modifiers: 0
+    property bool editEnabled: true
+    property var startTime: new Date()
+    property var currentTime: ""
+    readonly property var currentTriggers: queues[currentIndex] ? queues[currentIndex].triggers : null
+
+    // "hh:mm:ss" of whole seconds since the start; hours have no upper limit
+    function elapsedText(ms) {
+        var t = Math.floor(ms / 1000)
+        var two = function (n) { return (n < 10 ? "0" : "") + n }
+        return [two(Math.floor(t / 3600)), two(Math.floor(t / 60) % 60), two(t % 60)].join(":")
+    }
+
+    function clockText(now) {
+        return Qt.formatDateTime(now, "yyyy-MM-dd hh:mm:ss") + "  (" + elapsedText(now - startTime) + ")"
+    }
+
+    // shows the selected entry with the two before it; -1 and -2 leave the list without a current entry
+    function openList(combo, limit) {
+        if (limit > 0 && combo.popup.height > limit)
+            combo.popup.height = limit
+        combo.popup.contentItem.currentIndex = combo.currentIndex - 2
+    }
+
+    function sceneLabels(list) {
+        var labels = []
+        for (var i = 0; i < list.length; ++i)
+            labels.push(getLayerLabel(i, true))
+        return labels
+    }
+
+    function layerLabels(count) {
+        var labels = []
+        for (var i = 1; i <= count; ++i)
+            labels.push("Layer " + i)
+        return labels
+    }
+
+    Action {
+        text: qsTr("Fullscreen")
+        shortcut: "F11"
+        onTriggered: main.visibility = main.visibility === Window.FullScreen ? Window.Windowed : Window.FullScreen
+    }
+
+    Timer {
+        interval: 1000
+        repeat: true
+        running: true
+        onTriggered: currentTime = clockText(new Date())
+    }
+
+    Text {
+        id: clock
+        x: 20
+        y: 55
+        text: currentTime
+        font.pixelSize: 20
+        color: "white"
+        style: Text.Outline
+        opacity: showBoxPlayer ? 1 : 0.1
+    }
+
+    MouseArea {
+        id: background
+        anchors.fill: parent
+        onClicked: closePanels()
+        onDoubleClicked: aboutDialog.open()
+    }
+
+    MouseArea {
+        anchors.fill: clock
+        // from the first click on, the clock no longer follows box-player mode
+        onClicked: showBoxPlayer = !showBoxPlayer
+    }
+
+    Item {
+        id: barArea
+        anchors.fill: parent
+        anchors.margins: 5
+        anchors.leftMargin: 10
+
+        RowLayout {
+            id: controlBar
+            spacing: 5
+
+            MixerComboBox {
+                id: comboLayer
+                Layout.preferredWidth: 115
+                model: layerLabels(renderNumber)
+                onDownChanged: if (down) openList(comboLayer, main.height * 2 / 3)
+                onActivated: {
+                    currentLayer = index
+                    settings.currentLayer = index
+                    updateCurrent()
+                }
+                onCurrentIndexChanged: {
+                    p("222 ")
+                    updateCurrent()
+                }
+            }
+
+            MixerComboBox {
+                id: comboBox
+                Layout.preferredWidth: 200
+                editable: false
+                model: sceneLabels(queues)
+                Component.onCompleted: displayText = getLayerLabel(currentIndex)
+                onCurrentIndexChanged: displayText = getLayerLabel(currentIndex)
+                onModelChanged: currentIndex = getGraphicsIndex(settings.currentName)
+                onDownChanged: if (down) {
+                    updateQueues()
+                    openList(comboBox, 0)
+                }
+                onActivated: {
+                    if (renderNumber === 0)
+                        return
+                    displayText = getLayerLabel(index)
+                    currentIndex = index
+                    settings.currentName = currentName
+                    updateCurrent()
+                }
+            }
+
+            MixerButton { text: "Cue"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Cue") }
+            MixerButton { text: "Play"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Play") }
+            MixerButton { text: "Stop"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Stop") }
+            MixerButton { text: "Status"; visible: false; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_GetStatus") }
+            MixerButton { text: "Eject"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Eject") }
+            MixerButton { text: "Eject All"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: sendAll("DSK_Eject") }
+
+            MixerButton {
+                id: contButton
+                text: "Trigger"
+                Layout.preferredWidth: 90
+                Layout.preferredHeight: comboBox.height
+                visible: currentTriggers !== null && currentTriggers !== undefined
+                enabled: main.enabled
+
+                Column {
+                    y: parent.height
+                    spacing: 1
+                    opacity: 0.75
+                    Repeater {
+                        model: currentTriggers ? currentTriggers : []
+                        MixerButton {
+                            text: modelData.title
+                            width: contButton.width * 1.5
+                            height: comboBox.height
+                            enabled: main.enabled
+                            onClicked: trigger(modelData)
+                        }
+                    }
+                }
+            }
+
+            Item { Layout.preferredWidth: 12; height: 1 }
+
+            MixerButton {
+                text: "Edit"
+                visible: editEnabled
+                enabled: main.enabled && editable
+                Layout.preferredHeight: comboBox.height
+                onClicked: if (currentRender) currentRender.edit()
+            }
+        }
+
+        // records the modifiers of every press on the bar and lets the press through
+        MouseArea {
+            anchors.fill: parent
+            onPressed: {
+                modifiers = mouse.modifiers
+                mouse.accepted = false
+            }
+        }
+    }
+
+    function trigger(entry) {
+        var queue = queues[currentIndex]
+        if (queue && queue.DSK_Continue && queue.DSK_Continue.params)
+            queue.DSK_Continue.params.trigger_id = entry.id
+        send("DSK_Continue")
+    }
 
     // ---- Panels: the edit panels over the preview
 
+    readonly property var editModes: ["Container", "Queues", "Responce"]
+    // mode name -> { panel, info }; each panel registers itself when it is created
+    property var editPanels: ({})
+
+    // Brings the panels in line with the current scene and layer.
+    function updateCurrent() {
+        if (currentIndex < 0)
+            currentIndex = 0
+        var queues = editPanels.Queues
+        if (queues)
+            queues.info.updateText(main.queues[currentIndex] ? fromJs(main.queues[currentIndex]) : "")
+        var responce = editPanels.Responce
+        if (responce)
+            responce.info.updateText(currentRender ? currentRender.getResponce() : "")
+        var container = editPanels.Container
+        if (container)
+            container.info.updateText(loadCurrentGfxc())
+    }
+
+    function loadCurrentGfxc() {
+        return ""
+    }
+
+    // Opens the panel of `mode` when it is closed, closes it when open, and closes every other.
+    function togglePanel(mode) {
+        var entry = editPanels[mode]
+        var open = entry ? !entry.panel.visible : false
+        closePanels()
+        if (entry)
+            entry.panel.visible = open
+    }
+
+    function closePanels() {
+        for (var mode in editPanels)
+            editPanels[mode].panel.visible = false
+    }
+
+    Row {
+        id: topRight
+        anchors.right: parent.right
+        anchors.rightMargin: 10
+        y: 5
+
+        Item {
+            width: 15
+            height: comboBox.height
+            Rectangle {
+                y: 7
+                width: 10
+                height: 10
+                radius: 5
+                border.width: 0
+                color: boardEnabled ? "#5f5" : "#fd0"
+            }
+        }
+
+        Repeater {
+            model: editModes
+            MixerButton {
+                width: 100
+                height: comboBox.height
+                text: modelData
+                checkable: false
+                checked: editPanels[modelData] ? editPanels[modelData].panel.visible : false
+                onClicked: togglePanel(modelData)
+            }
+        }
+    }
+
     // ---- Editor: the configuration editor dialog
+
+    MixerDialog {
+        id: aboutDialog
+        title: Qt.application.name + " " + Qt.application.version
+    }
 }

@@ -214,7 +214,7 @@ TestCase {
         ignoreWarning(/^------closing /)
         w.close()
         compare(settingsOf(w).currentLayer, 4)
-        compare(settingsOf(w).currentName, "")
+        compare(settingsOf(w).currentName, "SCENE-01")
     }
 
     // A file of the wrong shape is kept as output_config.json.bad and the default is used.

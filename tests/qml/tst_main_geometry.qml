@@ -146,7 +146,8 @@ TestCase {
         verify(main.atlas.parent === null, "the atlas is shown only through the preview")
 
         // a layer's answer reaches the window with the layer itself
-        ignoreWarning(/^------reply guid=7 layer 3 \{"status":"Ok"\} $/)
+        ignoreWarning(/^------layer3 reply   \{"status":"Ok"\} 7 $/)
+        ignoreWarning('------textureReceiver reply {"status":"Ok"} ')
         main.renders.itemAt(2).mixerReply('{"status":"Ok"}', 7)
     }
 
