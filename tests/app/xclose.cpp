@@ -15,6 +15,13 @@
 
 namespace {
 
+// Windows come and go while the tree is walked (the program creates helper windows as it starts);
+// asking about one that has just gone is not a failure, whereas Xlib's default handler would exit.
+int ignoreErrors(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
 bool readCardinal(Display *display, Window window, Atom property, unsigned long &value)
 {
     Atom type = None;
@@ -85,6 +92,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "xclose: cannot open display\n");
         return 2;
     }
+    XSetErrorHandler(ignoreErrors);
     const Atom netWmPid = XInternAtom(display, "_NET_WM_PID", False);
     const Atom netWmName = XInternAtom(display, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
