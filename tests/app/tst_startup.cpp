@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <X11/Xlib.h>
+
 namespace {
 
 const QString binDir = QStringLiteral(ORVANE_BIN_DIR);
@@ -51,6 +53,16 @@ private slots:
         QVERIFY2(QFileInfo(program).isExecutable(), qPrintable(program));
         QVERIFY2(QFileInfo(xclose).isExecutable(), qPrintable(xclose));
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "the start-up tests need an X display");
+        // The X server resets when its last client leaves, and refuses connections while it does;
+        // one connection held for the whole run keeps it up between the programs started here.
+        m_display = XOpenDisplay(nullptr);
+        QVERIFY2(m_display, "cannot open the X display");
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_display)
+            XCloseDisplay(m_display);
     }
 
     void cleanup()
@@ -202,6 +214,7 @@ private:
     QTemporaryDir m_tmp{qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + "/startup-XXXXXX"};
     QProcess *m_process = nullptr;
     QString m_output;
+    Display *m_display = nullptr;
 };
 
 QTEST_GUILESS_MAIN(StartupTest)
