@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Runs one test in a fresh temporary home: HOME, XDG_* and logDir point into it, and it is
-# removed afterwards. Tests that need a display get one from Xvfb when none is set.
+# removed afterwards. A test that needs a display gets an Xvfb server of its own, so tests
+# running side by side never share keyboard focus or windows.
 set -u
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/orvane-test.XXXXXX")
-trap 'chmod -R u+w "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+xvfb=""
+cleanup() {
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+  chmod -R u+w "$tmp" 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
 export HOME="$tmp/home" XDG_DATA_HOME="$tmp/data" XDG_CONFIG_HOME="$tmp/config" \
        XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" logDir="$tmp/log" \
        ORVANE_TEST_TMP="$tmp" LC_ALL=C.UTF-8
@@ -11,9 +18,18 @@ mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUN
 chmod 700 "$XDG_RUNTIME_DIR"
 if [ "${ORVANE_NEEDS_DISPLAY:-0}" = 1 ]; then
   export QT_QPA_PLATFORM=xcb
-  if [ -z "${DISPLAY:-}" ]; then
-    xvfb-run -a -s "-screen 0 1920x1080x24" "$@"
-    exit $?
+  # Xvfb picks a free display number itself and writes it to fd 3.
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+  xvfb=$!
+  for _ in $(seq 200); do
+    [ -s "$tmp/display" ] && break
+    sleep 0.05
+  done
+  if [ ! -s "$tmp/display" ]; then
+    echo "run-isolated: Xvfb did not start" >&2
+    cat "$tmp/xvfb.log" >&2
+    exit 1
   fi
+  export DISPLAY=":$(tr -d '[:space:]' < "$tmp/display")"
 fi
 "$@"
