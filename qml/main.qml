@@ -1093,8 +1093,179 @@ ApplicationWindow {
             container.info.updateText(loadCurrentGfxc())
     }
 
+    // A scene without a container of its own starts from this text; every %1 is the scene name.
+    readonly property var templateGfxc: '{\n'
+        + '    "graphics_id": "%1",\n'
+        + '    "title": "%1",\n'
+        + '    "template_name": "%1.gfx",\n'
+        + '    "duration": 0,\n'
+        + '    "duration_unlimited": true,\n'
+        + '\n'
+        + '    "audio": true,\n'
+        + '    "tc_in": 0,\n'
+        + '    "template_params": [\n'
+        + '    ]\n'
+        + '}'
+
     function loadCurrentGfxc() {
-        return ""
+        var path = getCurrentGfxc()
+        var text = path ? Serialization.readTextFile(path) : ""
+        return text ? text : templateGfxc.split("%1").join(currentName)
+    }
+
+    // The parsed value, or false for an empty text or one that is not JSON.
+    function toJson(text) {
+        if (!text)
+            return false
+        try {
+            return JSON.parse(text)
+        } catch (e) {
+            p("Wrong json text:" + text)
+            return false
+        }
+    }
+
+    // A scene name becomes a folder and a file name inside the data directory: separators, the
+    // dot folders and URL escapes could lead a write out of it, so such a name has no files.
+    function isSceneName(name) {
+        var s = String(name)
+        return s !== "" && s !== "." && s !== ".." && !/[\/\\%?#\u0000]/.test(s)
+    }
+
+    function getGraphicsDir(n) {
+        if (!n || !dataUrl || !isSceneName(n))
+            return ""
+        return String(dataUrl) + "/" + n
+    }
+
+    function getGraphicsGfxc(n) {
+        var dir = getGraphicsDir(n)
+        return dir ? dir + "/" + n + ".gfxc" : ""
+    }
+
+    function getGraphicsGfx(n) {
+        var dir = getGraphicsDir(n)
+        return dir ? dir + "/" + n + ".gfx" : ""
+    }
+
+    function getCurrentGfxc() { return getGraphicsGfxc(currentName) }
+
+    function queueFilePath() { return Serialization.applicationDataDirPath + "/queue" + sBox + ".json" }
+
+    // The Queues panel's text goes into the current scene queue member by member; members it
+    // leaves out stay. No value when there is no current scene queue.
+    function saveQueue(text) {
+        var js
+        try {
+            js = JSON.parse(text)
+        } catch (e) {
+            p("Wrong json text:" + text)
+            return false
+        }
+        var queue = queues[currentIndex]
+        if (!queue)
+            return
+        if (js === null || typeof js !== "object")
+            return saveQueues()
+        if (js.hasOwnProperty("DSK_Cue")) {
+            var name = getGraphicsId({ "DSK_Cue": js.DSK_Cue })
+            if (name !== "" && !isSceneName(name)) {
+                p("Wrong scene name " + name)
+                return false
+            }
+        }
+        for (var key in js)
+            queue[key] = js[key]
+        return saveQueues()
+    }
+
+    // The export of every scene queue: each queue's member values in member order (whole-number
+    // names first). Nothing reads it back.
+    function saveQueues(ifExist) {
+        var path = queueFilePath()
+        if (ifExist && !Serialization.isFileExists(path))
+            return true
+        var list = []
+        queues.forEach(function (queue) {
+            for (var key in queue)
+                list.push(queue[key])
+        })
+        return Serialization.writeToJsonFile(path, list)
+    }
+
+    // The Container panel's text is written as typed once it parses to a truthy value.
+    function saveCurrentGfxc(text) {
+        var js = toJson(text)
+        if (!js)
+            return false
+        var path = getCurrentGfxc()
+        if (!path)
+            return false
+        if (!Serialization.isFileExists(path))
+            p("File " + path + " not found. Let's create template.")
+        if (!Serialization.writeToTextFile(path, text))
+            return false
+        updateCurrentQueue(js)
+        updateCurrent()
+        saveQueues(true)
+        return true
+    }
+
+    // The scene's Cue carries the container's parameters to the layer; a container without
+    // them leaves no dsk_data in the record.
+    function updateCurrentQueue(js) {
+        var queue = queues[currentIndex]
+        var cue = queue ? queue.DSK_Cue : null
+        if (!cue || typeof cue !== "object")
+            return false
+        if (!cue.params || typeof cue.params !== "object")
+            cue.params = {}
+        if (js.template_params === undefined)
+            delete cue.params.dsk_data
+        else
+            cue.params.dsk_data = js.template_params
+    }
+
+    // The layer's play length (ms) goes into the container as ticks.
+    function updateDuration() {
+        var container = editPanels.Container
+        if (!container)
+            return false
+        var duration = currentRender ? currentRender.duration : 0
+        if (!duration)
+            return false
+        var js = toJson(container.info.text)
+        if (!js || typeof js !== "object" || Array.isArray(js))
+            return false
+        js.duration = duration * 10000
+        var text = fromJs(js)
+        if (!saveCurrentGfxc(text))
+            return false
+        container.info.updateText(text)
+        return true
+    }
+
+    function registerPanel(mode, panel, info) {
+        var registry = {}
+        for (var key in editPanels)
+            registry[key] = editPanels[key]
+        registry[mode] = { "panel": panel, "info": info }
+        // a new object, so that the mode buttons see the panel
+        editPanels = registry
+    }
+
+    // Typed text is saved at once; text put there by updateText never is.
+    function panelTextChanged(mode, panel, info) {
+        if (mode === "Responce") {
+            info.cursorPosition = info.text.length
+            return
+        }
+        if (info.updating)
+            return
+        if (mode === "Queues")
+            panel.iswrong = !saveQueue(info.text)
+        else if (mode === "Container")
+            panel.iswrong = !saveCurrentGfxc(info.text)
     }
 
     // Opens the panel of `mode` when it is closed, closes it when open, and closes every other.
@@ -1133,20 +1304,166 @@ ApplicationWindow {
         Repeater {
             model: editModes
             MixerButton {
+                id: modeButton
                 width: 100
                 height: comboBox.height
                 text: modelData
                 checkable: false
                 checked: editPanels[modelData] ? editPanels[modelData].panel.visible : false
                 onClicked: togglePanel(modelData)
+
+                // Every panel hangs under its own button but starts 12 pixels left of the row,
+                // so the three take turns at one place.
+                Item {
+                    id: panel
+                    objectName: "panel" + modelData
+                    property bool iswrong: false
+                    x: -modeButton.x - 12
+                    y: modeButton.height
+                    width: 350
+                    height: main.height * 3 / 4
+                    visible: false
+
+                    // a press on the frame stays in the panel instead of closing it
+                    MouseArea { anchors.fill: parent }
+
+                    Rectangle {
+                        anchors.fill: parent
+                        anchors.margins: 10
+                        color: "black"
+                        opacity: 0.5
+                        border.width: 1
+                        border.color: panel.iswrong ? "red" : "white"
+                    }
+
+                    TextArea {
+                        id: info
+                        // set while the program fills the text, which is then not saved back
+                        property bool updating: true
+                        anchors.fill: parent
+                        anchors.margins: 15
+                        anchors.topMargin: 30
+                        frameVisible: false
+                        backgroundVisible: false
+                        textColor: "white"
+                        wrapMode: TextEdit.NoWrap
+                        font.family: "Courier"
+                        font.pointSize: 8
+
+                        function updateText(t) {
+                            updating = true
+                            text = t ? t : ""
+                            updating = false
+                        }
+
+                        onTextChanged: panelTextChanged(modelData, panel, info)
+                    }
+
+                    MixerButton {
+                        objectName: "updateDuration"
+                        visible: modelData === "Container"
+                        width: 120
+                        height: 20
+                        x: info.x + info.width - 5 - width
+                        y: info.y - 15
+                        text: "Update Duration"
+                        enabled: main.enabled && !panel.iswrong && !!(currentRender && currentRender.duration)
+                        onClicked: updateDuration()
+                    }
+
+                    Component.onCompleted: registerPanel(modelData, panel, info)
+                }
             }
         }
     }
 
     // ---- Editor: the configuration editor dialog
 
+    // Anything but a JSON object would leave the next start with the default configuration.
+    function isConfigValue(js) {
+        return !!js && typeof js === "object" && !Array.isArray(js)
+    }
+
+    // Writes the parsed value; the running window keeps its configuration until the next start.
+    function saveConfig(text) {
+        var js = toJson(text)
+        if (!isConfigValue(js))
+            return false
+        return configLoader.save(js)
+    }
+
+    function editorButtonClicked() {
+        if (!aboutDialog.changed || !saveConfig(configEdit.text))
+            return
+        closingSteps()
+        Qt.quit()
+    }
+
     MixerDialog {
         id: aboutDialog
+        objectName: "aboutDialog"
         title: Qt.application.name + " " + Qt.application.version
+        autoHide: true
+
+        // the configuration as the editor offers it, again after every re-read of the file
+        readonly property string congigText: fromJs(configLoader.config)
+        // set as the text changes, so a wrong text is traced once per change
+        property bool iswrong: true
+        readonly property bool changed: !iswrong && configEdit.text !== congigText
+
+        buttons: [changed ? qsTr("Save and Exit") : qsTr("OK")]
+        onButtonClicked: editorButtonClicked()
+        onOpened: configEdit.text = congigText
+
+        Column {
+            spacing: 5
+
+            Rectangle {
+                objectName: "boardBox"
+                visible: boardEnabled
+                width: 450
+                height: 80
+                color: "transparent"
+                border.width: 1
+                border.color: "lightgray"
+
+                TextArea {
+                    objectName: "boardText"
+                    anchors.fill: parent
+                    anchors.margins: 1
+                    readOnly: true
+                    frameVisible: false
+                    backgroundVisible: false
+                    textColor: "lightgray"
+                    wrapMode: TextEdit.NoWrap
+                    font.family: "Courier"
+                    font.pointSize: 8
+                    text: fromJs(configBoard)
+                }
+            }
+
+            Rectangle {
+                objectName: "configBox"
+                width: 450
+                height: 195
+                color: "transparent"
+                border.width: 1
+                border.color: aboutDialog.iswrong ? "red" : "white"
+
+                TextArea {
+                    id: configEdit
+                    objectName: "configText"
+                    anchors.fill: parent
+                    anchors.margins: 1
+                    frameVisible: false
+                    backgroundVisible: false
+                    textColor: "white"
+                    wrapMode: TextEdit.NoWrap
+                    font.family: "Courier"
+                    font.pointSize: 8
+                    onTextChanged: aboutDialog.iswrong = !isConfigValue(toJson(text))
+                }
+            }
+        }
     }
 }
