@@ -583,6 +583,21 @@ ApplicationWindow {
     readonly property bool enabled: currentRender ? true : false
     readonly property bool editable: currentRender ? currentRender.isLoaded : false
 
+    // The settings object holds the stored selection only once the window's objects are complete.
+    // A build before then (from the data directory's first value) restored the defaults: until the
+    // stored selection is restored, a build never returns early, and completion restores it again.
+    property bool settingsLoaded: false
+    property bool selectionRestored: false
+    property QtObject settingsWatch: QtObject { Component.onCompleted: main.settingsComplete() }
+
+    function settingsComplete() {
+        settingsLoaded = true
+        if (queues.length === 0)
+            return
+        restoreSelection()
+        selectionRestored = true
+    }
+
     function updateQueues() {
         if (!dataUrl)
             return
@@ -590,7 +605,7 @@ ApplicationWindow {
         var unchanged = joined === sdirs
         sdirs = joined
         // once built, the queues (and the operator's in-place changes) stay while a layer is current
-        if (unchanged && enabled)
+        if (unchanged && enabled && selectionRestored)
             return
         var list = []
         for (var i = 0; i < sceneNames.length; ++i) {
@@ -609,6 +624,13 @@ ApplicationWindow {
             list.push(queue)
         }
         queues = list
+        restoreSelection()
+        if (settingsLoaded)
+            selectionRestored = true
+    }
+
+    // The stored layer, and the scene loaded on it or else the stored scene.
+    function restoreSelection() {
         // the detour through -1 re-evaluates everything bound to the current layer
         currentLayer = -1
         currentLayer = storedLayer()
@@ -708,7 +730,9 @@ ApplicationWindow {
     function mixerQueue(queue, guid, test) {
         var js = parseRecord(queue)
         var layer = getLayerId(js)
-        var render = layer > 0 && layer <= renders.count ? renders.itemAt(layer - 1) : null
+        // only a whole number is a layer number: text or 2.5 names no layer
+        var named = typeof layer === "number" && layer === Math.floor(layer) && layer > 0 && layer <= renders.count
+        var render = named ? renders.itemAt(layer - 1) : null
         var filtered = js.type === "DSK_GetStatus" && guid !== main.guid && render && render.statusFiltered >= 1
         if (!filtered)
             p("layer" + layer + " command " + js.type + " " + singleLine(queue) + " guid=" + guid)
@@ -734,17 +758,28 @@ ApplicationWindow {
     function sendAll(type) {
         var layer = currentLayer
         var index = currentIndex
-        for (var i = 0; i < renders.count; ++i) {
-            currentLayer = i
-            var render = renders.itemAt(i)
-            if (!render || !render.active)
-                continue
-            // each layer gets the record of the scene it has loaded
-            currentIndex = getGraphicsIndex(render.name)
-            send(type)
+        try {
+            for (var i = 0; i < renders.count; ++i) {
+                currentLayer = i
+                var render = currentRender
+                if (!render || !render.active)
+                    continue
+                // each layer gets the record of the scene it has loaded
+                currentIndex = getGraphicsIndex(render.name)
+                send(type)
+            }
+        } finally {
+            putSelectionBack(layer, index)
         }
+    }
+
+    // The operator's selection after a nested dispatch, also one that failed half-way. Moving the
+    // layer refreshes the panels, which take a scene index of -1 to the first scene: set it again.
+    function putSelectionBack(layer, index) {
         currentIndex = index
         currentLayer = layer
+        if (currentIndex !== index)
+            currentIndex = index
     }
 
     function resetAllRenders() {
@@ -821,24 +856,38 @@ ApplicationWindow {
         var line = n + ". " + text
         var list = errors.slice(Math.max(0, errors.length - 10))
         p(line)
-        Serialization.writeToTextFile(errorLogPath(), line + "\n", true)
+        Serialization.writeToTextFile(errorLogPath(Serialization.getEnv("logDir")), line + "\n", true)
         list.push("<br><font color=\"" + (js.status === "Warning" ? "#ff0" : "#f66") + "\">"
-                  + (n < 10 ? "&nbsp; " : "") + n + ". " + text)
+                  + (n < 10 ? "&nbsp; " : "") + n + ". " + escapeRich(text))
         errors = list
         error = list.join("\n")
     }
 
     function textOf(v) { return v === undefined || v === null ? "" : String(v) }
 
-    // Errors.txt in $logDir; without logDir it goes to the application-data directory rather
-    // than the root of the file system
-    function errorLogPath() {
-        var dir = Serialization.getEnv("logDir")
-        return dir ? "file:///" + dir + "/Errors.txt" : Serialization.applicationDataDirPath + "/Errors.txt"
+    // The list is shown as rich text: a message such as "level < 3" must show as written, and
+    // markup from a layer must not load anything.
+    function escapeRich(text) {
+        return text.replace(/&/g, "&amp;").replace(/</g, "&lt;").replace(/>/g, "&gt;")
+    }
+
+    // Errors.txt in $logDir. Without logDir, or with a relative one, the file would land in the
+    // root of the file system: it goes to the application-data directory instead.
+    function errorLogPath(dir) {
+        dir = textOf(dir)
+        if (dir === "")
+            return Serialization.applicationDataDirPath + "/Errors.txt"
+        if (dir.charAt(0) !== "/" && !/^[A-Za-z]:/.test(dir))
+            return Serialization.applicationDataDirPath + "/" + dir + "/Errors.txt"
+        return "file:///" + dir + "/Errors.txt"
     }
 
     function relay(js, render) {
-        var command = String(js.command)
+        if (typeof js.command !== "string") {
+            p("Wrong command " + js.command)
+            return
+        }
+        var command = js.command
         if (command === "DSK_Eject" && render.edited) {
             p("layer" + render.index + " is edited so skip " + command)
             return
@@ -864,10 +913,12 @@ ApplicationWindow {
         // the operator's selection is the same before and after a relay
         var layer = currentLayer
         var index = currentIndex
-        currentLayer = target.index - 1
-        send(command, record)
-        currentIndex = index
-        currentLayer = layer
+        try {
+            currentLayer = target.index - 1
+            send(command, record)
+        } finally {
+            putSelectionBack(layer, index)
+        }
     }
 
     // the first layer whose number, or loaded scene name, is `layer`
@@ -884,6 +935,33 @@ ApplicationWindow {
     function replyError(js, message, guid, render) {
         js = js && typeof js === "object" ? js : {}
         reply(fromJs({ "_id": js._id, "type": js.type, "status": "Error", "message": message }), guid, render)
+    }
+
+    // Numbered problems for the operator on air, in the colours of their lines, over the bottom
+    // left of the preview; presses go through to the background.
+    Rectangle {
+        id: errorPanel
+        objectName: "errorPanel"
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        anchors.margins: 10
+        width: errorList.width + 16
+        height: errorList.height + 8
+        color: "#a0000000"
+        radius: 3
+        visible: error !== ""
+
+        Text {
+            id: errorList
+            objectName: "errorList"
+            x: 8
+            width: Math.min(implicitWidth, main.width / 2)
+            textFormat: Text.RichText
+            text: error
+            color: "white"
+            font.pixelSize: 12
+            wrapMode: Text.Wrap
+        }
     }
 
     // ---- Chrome: control bar, clock and window keys
@@ -972,6 +1050,7 @@ ApplicationWindow {
 
         RowLayout {
             id: controlBar
+            objectName: "controlBar"
             spacing: 5
 
             MixerComboBox {
@@ -1049,7 +1128,7 @@ ApplicationWindow {
             MixerButton {
                 text: "Edit"
                 visible: editEnabled
-                enabled: main.enabled && editable
+                enabled: main.enabled && main.editable
                 Layout.preferredHeight: comboBox.height
                 onClicked: if (currentRender) currentRender.edit()
             }
