@@ -1020,6 +1020,7 @@ ApplicationWindow {
 
     Text {
         id: clock
+        objectName: "clock"
         x: 20
         y: 55
         text: currentTime
@@ -1055,6 +1056,7 @@ ApplicationWindow {
 
             MixerComboBox {
                 id: comboLayer
+                objectName: "comboLayer"
                 Layout.preferredWidth: 115
                 model: layerLabels(renderNumber)
                 onDownChanged: if (down) openList(comboLayer, main.height * 2 / 3)
@@ -1071,6 +1073,7 @@ ApplicationWindow {
 
             MixerComboBox {
                 id: comboBox
+                objectName: "comboBox"
                 Layout.preferredWidth: 200
                 editable: false
                 model: sceneLabels(queues)

@@ -1,0 +1,314 @@
+import QtQuick 2.12
+import QtQuick.Window 2.12
+import QtTest 1.2
+import Serialization 1.0
+
+// The operator's side of the output window, driven with the mouse and keys: the control bar's
+// buttons reaching the layers, the selectors, the clock, Ctrl on Eject, F11 and the background.
+TestCase {
+    id: test
+    name: "MainChrome"
+    when: windowShown
+
+    property var component: null
+    property var main: null
+
+    function configPath() { return Serialization.applicationDataDirPath + "/output_config.json" }
+
+    function createMain() {
+        var w = component.createObject(null)
+        verify(w, component.errorString())
+        // the content area has its size only from the first frame on
+        tryCompare(w.contentItem, "width", 1600)
+        tryCompare(w.contentItem, "height", 920)
+        return w
+    }
+
+    function findObject(item, name) {
+        var list = item.children || []
+        for (var i = 0; i < list.length; ++i) {
+            if (list[i].objectName === name)
+                return list[i]
+            var found = findObject(list[i], name)
+            if (found)
+                return found
+        }
+        return null
+    }
+
+    function settingsOf(w) {
+        var list = w.data
+        for (var i = 0; i < list.length; ++i)
+            if (list[i].objectName === "settings")
+                return list[i]
+        return null
+    }
+
+    function findItem(item, test) {
+        var list = item.children || []
+        for (var i = 0; i < list.length; ++i) {
+            if (test(list[i]))
+                return list[i]
+            var found = findItem(list[i], test)
+            if (found)
+                return found
+        }
+        return null
+    }
+
+    // the shown button with this label
+    function button(text, item) {
+        item = item || main.contentItem
+        var list = item.children || []
+        for (var i = 0; i < list.length; ++i) {
+            var c = list[i]
+            if (c.text === text && c.clicked !== undefined && c.visible)
+                return c
+            var found = button(text, c)
+            if (found)
+                return found
+        }
+        return null
+    }
+
+    function click(text, modifiers) {
+        var b = button(text)
+        verify(b, text)
+        verify(b.enabled, text + " enabled")
+        mouseClick(b, b.width / 2, b.height / 2, Qt.LeftButton, modifiers === undefined ? Qt.NoModifier : modifiers)
+    }
+
+    function render(n) { return main.renders.itemAt(n - 1) }
+
+    function initTestCase() {
+        component = Qt.createComponent("../../qml/main.qml")
+        verify(component.status === Component.Ready, component.errorString())
+    }
+
+    function init() {
+        main = createMain()
+        main.currentLayer = 0
+        main.currentIndex = 0
+    }
+
+    function cleanup() {
+        if (main)
+            main.destroy()
+        main = null
+        wait(0)
+    }
+
+    function test_buttons_reach_layer() {
+        main.currentLayer = 2
+        main.currentIndex = 1
+        var layer = render(3)
+        click("Cue")
+        compare(layer.lastJS.type, "DSK_Cue")
+        compare(layer.name, "SCENE-02")
+        compare(layer.isLoaded, true)
+        click("Play")
+        compare(layer.lastJS.type, "DSK_Play")
+        compare(layer.visible, true)
+        click("Stop")
+        compare(layer.lastJS.type, "DSK_Stop")
+        click("Eject")
+        compare(layer.lastJS.type, "DSK_Eject")
+        compare(layer.isLoaded, false)
+        verify(!button("Status"), "Status is hidden")
+
+        // Eject All over two running layers, the selection kept
+        click("Cue")
+        main.currentLayer = 5
+        main.currentIndex = 3
+        click("Cue")
+        main.currentLayer = 0
+        var g = main.guid
+        click("Eject All")
+        compare(layer.lastJS.type, "DSK_Eject")
+        compare(layer.lastJS._id, 2)
+        compare(render(6).lastJS.type, "DSK_Eject")
+        compare(render(6).lastJS._id, 4)
+        compare(main.guid, g + 2)
+        compare(main.currentLayer, 0)
+        compare(main.currentIndex, 3)
+
+        // Edit needs a scene loaded on the layer
+        compare(button("Edit").enabled, false)
+        main.currentLayer = 2
+        click("Cue")
+        compare(button("Edit").enabled, true)
+    }
+
+    function test_trigger_list() {
+        verify(!button("Trigger"), "no triggers, no Trigger button")
+        main.queues[1].triggers = []
+        main.currentIndex = 1
+        verify(button("Trigger"), "an empty list shows the button")
+        main.queues[1].triggers = [{ "id": "intro", "title": "Intro" }, { "id": "outro", "title": "Outro" }]
+        verify(!button("Outro"), "an in-place change shows after the next scene change")
+        main.currentIndex = 0
+        main.currentIndex = 1
+        var outro = button("Outro")
+        verify(outro)
+        compare(outro.width, button("Trigger").width * 1.5)
+
+        main.currentLayer = 3
+        click("Cue")
+        var g = main.guid
+        click("Outro")
+        compare(main.queues[1].DSK_Continue.params.trigger_id, "outro")
+        compare(render(4).lastJS.type, "DSK_Continue")
+        compare(render(4).lastJS.params.trigger_id, "outro")
+        compare(main.guid, g + 1)
+    }
+
+    function test_selectors() {
+        var comboBox = findObject(main.contentItem, "comboBox")
+        var comboLayer = findObject(main.contentItem, "comboLayer")
+        compare(comboLayer.count, 12)
+        compare(comboLayer.textAt(11), "Layer 12")
+        compare(comboBox.count, 9)
+        compare(comboBox.textAt(1), "2. SCENE-02")
+        main.currentIndex = 1
+        compare(comboBox.displayText, "    SCENE-02")
+        main.currentIndex = -1
+        compare(comboBox.displayText, "")
+        main.currentIndex = 4
+
+        // the operator opens the scene list: the queues stay, the entry two above is current
+        var queues = main.queues
+        mouseClick(comboBox)
+        tryCompare(comboBox.popup, "opened", true)
+        verify(main.queues === queues)
+        compare(comboBox.popup.contentItem.currentIndex, 2)
+        // and picks "7. SCENE-07"
+        var settings = settingsOf(main)
+        comboBox.popup.contentItem.positionViewAtIndex(6, 0)
+        var entry = comboBox.popup.contentItem.itemAtIndex(6)
+        verify(entry)
+        mouseClick(entry)
+        tryCompare(comboBox.popup, "visible", false)
+        compare(main.currentIndex, 6)
+        compare(comboBox.displayText, "    SCENE-07")
+        compare(settings.currentName, "SCENE-07")
+
+        // the layer list is never taller than two thirds of the window
+        main.height = 300
+        main.currentLayer = 1
+        mouseClick(comboLayer)
+        tryCompare(comboLayer.popup, "opened", true)
+        verify(comboLayer.popup.height <= 200)
+        compare(comboLayer.popup.contentItem.currentIndex, -1)
+        comboLayer.popup.contentItem.positionViewAtIndex(2, 0)
+        mouseClick(comboLayer.popup.contentItem.itemAtIndex(2))
+        tryCompare(comboLayer.popup, "visible", false)
+        compare(main.currentLayer, 2)
+        compare(settings.currentLayer, 2)
+        settings.currentLayer = 0
+        settings.currentName = "SCENE-01"
+    }
+
+    // Box-player mode: no layers, nothing to press, a picked scene is not stored.
+    function test_box_player() {
+        main.destroy()
+        var defaultText = Serialization.readTextFile(configPath())
+        verify(Serialization.writeToTextFile(configPath(), JSON.stringify(
+            { "boardEnabled": true, "board": "KeshBoxPlayer 3", "directory": "Layers" })))
+        main = createMain()
+        verify(Serialization.writeToTextFile(configPath(), defaultText))
+        compare(main.renderNumber, 0)
+        compare(main.boardEnabled, true)
+        var comboLayer = findObject(main.contentItem, "comboLayer")
+        compare(comboLayer.count, 0)
+        compare(main.enabled, false)
+        ;["Cue", "Play", "Stop", "Eject", "Eject All", "Edit"].forEach(function (text) {
+            verify(button(text), text)
+            compare(button(text).enabled, false, text)
+        })
+        ignoreWarning(/^------Wrong currentLayer -?\d+ guid=0 $/)
+        main.send("DSK_Play")
+        main.sendAll("DSK_Eject")
+        compare(main.guid, 0)
+
+        var settings = settingsOf(main)
+        var stored = settings.currentName
+        var comboBox = findObject(main.contentItem, "comboBox")
+        comboBox.currentIndex = 5
+        comboBox.activated(5)
+        compare(main.currentIndex, 5)
+        compare(settings.currentName, stored, "not stored")
+        // the status dot shows board mode
+        var dot = findItem(main.contentItem, function (c) { return c.radius === 5 && c.width === 10 })
+        verify(dot, "status dot")
+        compare(String(dot.color), "#55ff55")
+    }
+
+    function test_clock() {
+        compare(main.elapsedText(3723000), "01:02:03")
+        compare(main.elapsedText(3723999), "01:02:03")
+        compare(main.elapsedText(360000000), "100:00:00")
+        compare(main.elapsedText(59000), "00:00:59")
+        var later = new Date(main.startTime.getTime() + 3723000)
+        compare(main.clockText(later), Qt.formatDateTime(later, "yyyy-MM-dd hh:mm:ss") + "  (01:02:03)")
+
+        var clock = findObject(main.contentItem, "clock")
+        compare(clock.opacity, 0.1)
+        tryVerify(function () { return main.currentTime !== "" }, 3000)
+        verify(/^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  \(00:00:0\d\)$/.test(main.currentTime), main.currentTime)
+        compare(clock.text, main.currentTime)
+        compare(clock.x, 20)
+        compare(clock.y, 55)
+        // a click on the clock shows it fully
+        mouseClick(clock)
+        compare(main.showBoxPlayer, true)
+        compare(clock.opacity, 1)
+    }
+
+    // Ctrl held on Eject ends the layer's mixer, so the press's modifiers are known before the
+    // Eject reaches the layer.
+    function test_ctrl_eject() {
+        compare(main.exitOnEject, false)
+        var layer = render(1)
+        click("Cue")
+        compare(main.modifiers, Qt.NoModifier)
+        click("Eject")
+        compare(layer.active, true, "a plain Eject keeps the mixer")
+        click("Cue")
+        click("Eject", Qt.ControlModifier)
+        compare(main.modifiers & Qt.ControlModifier, Qt.ControlModifier)
+        compare(layer.active, false)
+        tryCompare(layer, "mixer", null)
+        compare(main.modifiers & Qt.ControlModifier, Qt.ControlModifier, "kept after the release")
+        click("Cue")
+        compare(main.modifiers, Qt.NoModifier)
+        compare(layer.active, true, "started again")
+    }
+
+    function test_fullscreen_key() {
+        main.requestActivate()
+        tryCompare(main, "active", true)
+        compare(main.visibility, Window.Windowed)
+        keyClick(Qt.Key_F11)
+        tryCompare(main, "visibility", Window.FullScreen)
+        keyClick(Qt.Key_F11)
+        tryCompare(main, "visibility", Window.Windowed)
+    }
+
+    function test_background_closes_panels() {
+        var mode = main.editModes[1]
+        verify(main.editPanels[mode], "the panels register themselves")
+        var panel = main.editPanels[mode].panel
+        click(mode)
+        compare(panel.visible, true)
+        // a press inside the panel keeps it open
+        mouseClick(panel, panel.width / 2, panel.height / 2)
+        compare(panel.visible, true)
+        mouseClick(main.contentItem, 400, 700)
+        compare(panel.visible, false)
+        click(mode)
+        compare(panel.visible, true)
+        // the mode button closes its own panel
+        click(mode)
+        compare(panel.visible, false)
+    }
+}
