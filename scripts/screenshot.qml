@@ -2,16 +2,34 @@ import QtQuick 2.12
 import QtTest 1.2
 import Serialization 1.0
 
-// Drives the real output window as an operator would for the README's picture: Layer 3,
+// Drives the real output window as an operator would for the README's pictures: Layer 3,
 // "SCENE-02", Play, and Play once more, so the trace shows the Eject, Cue and Play records with
-// their replies. Saves the window to the file named by ORVANE_SCREENSHOT. Run by screenshot.sh.
+// their replies (play.png); then the open Queues panel (queues.png) and the configuration editor
+// opened by a double click on the background (editor.png), all in the folder named by
+// ORVANE_SCREENSHOT_DIR. Run by screenshot.sh.
 TestCase {
     id: driver
     name: "Screenshot"
     when: windowShown
 
     property var main: null
-    property bool saved: false
+    property int saved: 0
+
+    function save(item, dir, name) {
+        var before = saved
+        item.grabToImage(function (result) {
+            if (result.saveToFile(dir + "/" + name))
+                saved += 1
+        })
+        tryCompare(driver, "saved", before + 1, 5000)
+    }
+
+    function objectNamed(list, name) {
+        for (var i = 0; i < list.length; ++i)
+            if (list[i] && list[i].objectName === name)
+                return list[i]
+        return null
+    }
 
     function pick(combo, index) {
         mouseClick(combo)
@@ -50,8 +68,8 @@ TestCase {
     }
 
     function test_play() {
-        var path = Serialization.getEnv("ORVANE_SCREENSHOT")
-        verify(path !== "", "ORVANE_SCREENSHOT names the picture")
+        var dir = Serialization.getEnv("ORVANE_SCREENSHOT_DIR")
+        verify(dir !== "", "ORVANE_SCREENSHOT_DIR names the folder for the pictures")
         var component = Qt.createComponent("../qml/main.qml")
         verify(component.status === Component.Ready, component.errorString())
         main = component.createObject(null)
@@ -70,9 +88,28 @@ TestCase {
         // let the placeholder turn a little and the clock show
         wait(1500)
 
-        main.contentItem.grabToImage(function (result) {
-            saved = result.saveToFile(path)
-        })
-        tryCompare(driver, "saved", true, 5000)
+        save(main.contentItem, dir, "play.png")
+
+        // the Queues panel shows the current scene's stored records
+        mouseClick(button("Queues", main.contentItem))
+        var panel = find(main.contentItem, "panelQueues")
+        verify(panel)
+        tryCompare(panel, "visible", true)
+        wait(300)
+        save(main.contentItem, dir, "queues.png")
+
+        // a double click on the background opens the configuration editor
+        mouseClick(button("Queues", main.contentItem))
+        tryCompare(panel, "visible", false)
+        mouseDoubleClickSequence(main.contentItem, 800, 700)
+        var editor = objectNamed(main.data, "aboutDialog")
+        verify(editor)
+        tryCompare(editor, "visible", true)
+        wait(500)
+        // the editor is a window of its own: take the screen where the output window is, as the
+        // operator sees it
+        var tool = Serialization.getEnv("ORVANE_SCREENGRAB")
+        verify(Process.run(tool, [dir + "/editor.png", main.x, main.y, main.width, main.height]) !== 0, "screengrab starts: " + tool)
+        tryVerify(function () { return Serialization.isFileExists(dir + "/editor.png") }, 10000)
     }
 }
