@@ -1,0 +1,485 @@
+// The benchmark driver: runs every measurement in a fresh temporary home, repeats it, and prints
+// one table (figure, baseline of the same run, ratio; minimum / median / maximum over the runs),
+// which it also writes as JSON.
+#include "bench.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+namespace {
+
+const QString orvane = QStringLiteral(ORVANE_BIN_DIR "/Orvane");
+const QString bare = QStringLiteral(ORVANE_BENCH_BARE);
+
+QString loadText()
+{
+    QFile f(QStringLiteral("/proc/loadavg"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(' ', 0, 2) : QString();
+}
+
+QString cpuModel()
+{
+    QFile f(QStringLiteral("/proc/cpuinfo"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("model name"))
+            return QString::fromLatin1(line.mid(line.indexOf(':') + 1).trimmed());
+    return QString();
+}
+
+// A fresh home for one run: HOME, XDG_* and logDir inside it, removed afterwards.
+struct Home
+{
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/orvane-bench.XXXXXX")};
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+
+    Home()
+    {
+        const QString root = dir.path();
+        const QStringList names = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                                   "XDG_RUNTIME_DIR", "logDir"};
+        const QStringList dirs = {"home", "data", "config", "cache", "runtime", "log"};
+        for (int i = 0; i < names.size(); ++i) {
+            QDir().mkpath(root + "/" + dirs[i]);
+            env.insert(names[i], root + "/" + dirs[i]);
+        }
+        QFile::setPermissions(root + "/runtime", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert(QStringLiteral("ORVANE_TEST_TMP"), root);
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.remove(QStringLiteral("QT_LOGGING_RULES"));
+        env.remove(QStringLiteral("QML_IMPORT_TRACE"));
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    // The output's configuration file as the program writes it, with another layer count.
+    void configure(int renderNumber)
+    {
+        const QString data = env.value("XDG_DATA_HOME") + "/Quarnet/Orvane";
+        QDir().mkpath(data);
+        QFile f(data + "/output_config.json");
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QStringLiteral("{\n  \"boardEnabled\": true,\n  \"exitOnEject\": false,\n  \"installFonts\": false,\n"
+                                   "  \"traceMemInfo\": false,\n  \"directory\": \"Layers\",\n  \"renderNumber\": %1,\n"
+                                   "  \"cacheTime\": 10,\n  \"bufferSize\": 5,\n  \"board\": \"\"\n}\n")
+                        .arg(renderNumber)
+                        .toUtf8());
+    }
+};
+
+// One in-process measurement (orvane-bench host MODE ...); its JSON result, or an empty object.
+QJsonObject host(const QString &mode, const QStringList &args, int renderNumber = 0)
+{
+    Home home;
+    if (renderNumber > 0)
+        home.configure(renderNumber);
+    QProcess p;
+    p.setProcessEnvironment(home.env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    const QString result = home.path("result.json");
+    p.start(QCoreApplication::applicationFilePath(),
+            QStringList{"host", mode, "--result", result, "--trace", home.path("trace.log")} + args);
+    const bool finished = p.waitForFinished(30 * 60 * 1000);
+    QFile f(result);
+    if (!finished || p.exitCode() != 0 || !f.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "host %s failed: %s\n", qPrintable(mode), p.readAll().right(2000).constData());
+        QFile trace(home.path("trace.log"));
+        if (trace.open(QIODevice::ReadOnly))
+            std::fprintf(stderr, "trace: %s\n", trace.readAll().right(2000).constData());
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return QJsonDocument::fromJson(f.readAll()).object();
+}
+
+// Processes started together; each one's time from its start to its first frame shown (the
+// first frame Qt's render loop reports as swapped, through its own logging category) and its
+// resident size once every window is shown.
+struct Started
+{
+    std::vector<double> ms;
+    std::vector<double> kB;
+    bool ok = true;
+};
+
+Started startTogether(const QList<QPair<QString, QStringList>> &programs)
+{
+    Home home;
+    home.env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.scenegraph.time.renderloop.debug=true"));
+    std::vector<std::unique_ptr<QProcess>> procs;
+    Started s;
+    s.ms.assign(programs.size(), -1);
+    QElapsedTimer clock;
+    std::vector<qint64> started(programs.size());
+    std::vector<QByteArray> output(programs.size());
+    int shown = 0;
+    QEventLoop loop;
+    clock.start();
+    for (int i = 0; i < programs.size(); ++i) {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(home.env);
+        p->setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(p.get(), &QProcess::readyRead, &loop, [&, i, raw = p.get()] {
+            output[i] += raw->readAll();
+            if (s.ms[i] < 0 && output[i].contains("Frame rendered with")) {
+                s.ms[i] = (clock.nsecsElapsed() - started[i]) / 1e6;
+                if (++shown == programs.size())
+                    loop.quit();
+            }
+            output[i] = output[i].right(4000);
+        });
+        started[i] = clock.nsecsElapsed();
+        p->start(programs[i].first, programs[i].second);
+        procs.push_back(std::move(p));
+    }
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    if (shown < programs.size())
+        loop.exec();
+    if (shown < programs.size()) {
+        s.ok = false;
+        for (size_t i = 0; i < procs.size(); ++i)
+            std::fprintf(stderr, "%s showed no frame:\n%s\n", qPrintable(programs[int(i)].first), output[i].constData());
+    }
+    // the resident size once start-up work has settled
+    QEventLoop settle;
+    QTimer::singleShot(1000, &settle, &QEventLoop::quit);
+    settle.exec();
+    for (auto &p : procs)
+        s.kB.push_back(residentKb(p->processId()));
+    for (auto &p : procs) {
+        p->terminate();
+        if (!p->waitForFinished(5000)) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+    return s;
+}
+
+double median(const std::vector<double> &v) { return percentile(v, 50); }
+double maxOf(const std::vector<double> &v) { return v.empty() ? NAN : *std::max_element(v.begin(), v.end()); }
+
+// One row of the table: the figure and its baseline, one value of each per run.
+struct Row
+{
+    QString id;
+    QString figure;
+    QString baseline;
+    QString unit;
+    std::vector<double> value;
+    std::vector<double> base;
+};
+
+QString number(double x)
+{
+    if (std::isnan(x))
+        return QStringLiteral("-");
+    const double a = std::fabs(x);
+    return QString::number(x, 'f', a >= 100 ? 0 : a >= 10 ? 1 : a >= 1 ? 2 : 3);
+}
+
+QString triple(const std::vector<double> &v)
+{
+    if (v.empty())
+        return QStringLiteral("-");
+    auto sorted = v;
+    std::sort(sorted.begin(), sorted.end());
+    return number(sorted.front()) + " / " + number(median(sorted)) + " / " + number(sorted.back());
+}
+
+std::vector<double> ratios(const Row &r)
+{
+    std::vector<double> out;
+    for (size_t i = 0; i < std::min(r.value.size(), r.base.size()); ++i)
+        if (r.base[i] > 0)
+            out.push_back(r.value[i] / r.base[i]);
+    return out;
+}
+
+QJsonObject stat(const std::vector<double> &v)
+{
+    auto s = v;
+    std::sort(s.begin(), s.end());
+    if (s.empty())
+        return {};
+    return {{"min", s.front()}, {"median", median(s)}, {"max", s.back()}, {"runs", int(s.size())}};
+}
+
+struct Config
+{
+    bool smoke = false;
+    QString out;
+    int startRuns = 5;
+    int commandRuns = 5;
+    int commandIterations = 300;
+    int growthRuns = 3;
+    int renderRuns = 3;
+    double renderSeconds = 10;
+    int memoryRuns = 1;
+    QString memoryCheckpoints = QStringLiteral("10000,100000");
+    int previewRuns = 3;
+    int previewClicks = 30;
+};
+
+} // namespace
+
+int runDriver(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Config c;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--smoke")
+            c.smoke = true;
+        else if (args[i] == "--out" && i + 1 < args.size())
+            c.out = args[++i];
+        else if (args[i] != "run") {
+            std::fprintf(stderr, "usage: orvane-bench run [--smoke] [--out DIR]\n");
+            return 2;
+        }
+    }
+    if (c.smoke) {
+        c.startRuns = 1;
+        c.commandRuns = 1;
+        c.commandIterations = 12;
+        c.growthRuns = 1;
+        c.renderRuns = 1;
+        c.renderSeconds = 1;
+        c.memoryRuns = 1;
+        c.memoryCheckpoints = QStringLiteral("100,1000");
+        c.previewRuns = 1;
+        c.previewClicks = 3;
+    }
+    if (c.out.isEmpty())
+        c.out = QStringLiteral("bench/out");
+    QDir().mkpath(c.out);
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "orvane-bench needs an X display (bench/run.sh starts Xvfb)\n");
+        return 2;
+    }
+
+    const QString loadBefore = loadText();
+    const QDateTime began = QDateTime::currentDateTime();
+    QList<Row> rows;
+    QStringList problems;
+    bool failed = false;
+    auto progress = [](const char *what) { std::fprintf(stderr, "bench: %s\n", what); };
+
+    // 1 and 6: whole processes, the program and its baseline taking turns
+    progress("start-up (figures 1 and 6)");
+    Row start{"1", "Start-up to first frame, 12 layers", "bare QML window", "ms", {}, {}};
+    Row start2{"6a", "Start-up of 2 outputs (last first frame)", "one output", "ms", {}, {}};
+    Row start4{"6b", "Start-up of 4 outputs (last first frame)", "one output", "ms", {}, {}};
+    Row rss1{"6c", "Resident size of 1 output", "bare QML window", "MB", {}, {}};
+    Row rss2{"6d", "Resident size of 2 outputs (sum)", "one output", "MB", {}, {}};
+    Row rss4{"6e", "Resident size of 4 outputs (sum)", "one output", "MB", {}, {}};
+    for (int run = 0; run < c.startRuns; ++run) {
+        const Started b = startTogether({{bare, {}}});
+        const Started one = startTogether({{orvane, {}}});
+        const Started box1 = startTogether({{orvane, {"--box", "1"}}});
+        const Started two = startTogether({{orvane, {"--box", "1"}}, {orvane, {"--box", "2"}}});
+        const Started four = startTogether({{orvane, {"--box", "1"}}, {orvane, {"--box", "2"}},
+                                            {orvane, {"--box", "3"}}, {orvane, {"--box", "4"}}});
+        if (!(b.ok && one.ok && box1.ok && two.ok && four.ok)) {
+            failed = true;
+            break;
+        }
+        auto sum = [](const std::vector<double> &v) { double t = 0; for (double x : v) t += x; return t / 1024; };
+        start.value.push_back(one.ms[0]);
+        start.base.push_back(b.ms[0]);
+        start2.value.push_back(maxOf(two.ms));
+        start2.base.push_back(box1.ms[0]);
+        start4.value.push_back(maxOf(four.ms));
+        start4.base.push_back(box1.ms[0]);
+        rss1.value.push_back(sum(box1.kB));
+        rss1.base.push_back(sum(b.kB));
+        rss2.value.push_back(sum(two.kB));
+        rss2.base.push_back(sum(box1.kB));
+        rss4.value.push_back(sum(four.kB));
+        rss4.base.push_back(sum(box1.kB));
+    }
+
+    // 2, 3 and 7: the command path at 12, 48 and 99 layers
+    progress("command path (figures 2, 3 and 7)");
+    Row play{"2a", "Play on a loaded layer, median", "JSON round trip of its 8 records", "us", {}, {}};
+    Row play99{"2b", "Play on a loaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
+    Row cue{"2c", "Cue on an unloaded layer, median", "JSON round trip of its 3 records", "us", {}, {}};
+    Row cue99{"2d", "Cue on an unloaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
+    Row ejectAll{"3", "Eject All over 12 loaded layers, median", "12 x single Eject (median)", "us", {}, {}};
+    Row grow48{"7a", "Play median, renderNumber 48", "renderNumber 12", "us", {}, {}};
+    Row grow99{"7b", "Play median, renderNumber 99", "renderNumber 12", "us", {}, {}};
+    Row grow99p{"7c", "Play 99th percentile, renderNumber 99", "renderNumber 12", "us", {}, {}};
+    const QStringList commandArgs{"--iterations", QString::number(c.commandIterations)};
+    std::vector<double> play12, play12p;
+    for (int run = 0; run < std::max(c.commandRuns, c.growthRuns); ++run) {
+        const QJsonObject r = host("command", commandArgs, 12);
+        if (r.isEmpty()) {
+            failed = true;
+            break;
+        }
+        for (const auto &p : r.value("problems").toArray())
+            problems << "command: " + p.toString();
+        const auto base = r.value("baseline").toObject();
+        const double eject = median(fromJson(r.value("eject")));
+        play12.push_back(median(fromJson(r.value("play"))));
+        play12p.push_back(percentile(fromJson(r.value("play")), 99));
+        if (run < c.commandRuns) {
+            play.value.push_back(play12.back());
+            play.base.push_back(median(fromJson(base.value("play"))));
+            play99.value.push_back(play12p.back());
+            play99.base.push_back(percentile(fromJson(base.value("play")), 99));
+            cue.value.push_back(median(fromJson(r.value("cue"))));
+            cue.base.push_back(median(fromJson(base.value("cue"))));
+            cue99.value.push_back(percentile(fromJson(r.value("cue")), 99));
+            cue99.base.push_back(percentile(fromJson(base.value("cue")), 99));
+            ejectAll.value.push_back(median(fromJson(r.value("ejectAll"))));
+            ejectAll.base.push_back(r.value("layers").toInt() * eject);
+        }
+        if (run < c.growthRuns) {
+            const QJsonObject r48 = host("command", commandArgs, 48);
+            const QJsonObject r99 = host("command", commandArgs, 99);
+            if (r48.isEmpty() || r99.isEmpty()) {
+                failed = true;
+                break;
+            }
+            for (const auto &p : r99.value("problems").toArray())
+                problems << "command at 99 layers: " + p.toString();
+            grow48.value.push_back(median(fromJson(r48.value("play"))));
+            grow48.base.push_back(play12.back());
+            grow99.value.push_back(median(fromJson(r99.value("play"))));
+            grow99.base.push_back(play12.back());
+            grow99p.value.push_back(percentile(fromJson(r99.value("play")), 99));
+            grow99p.base.push_back(play12p.back());
+        }
+    }
+
+    // 4: frames with every placeholder shown, then with every layer hidden
+    progress("rendering (figure 4)");
+    Row frame{"4a", "Frame interval, 12 placeholders shown, median", "every layer hidden", "ms", {}, {}};
+    Row frame99{"4b", "Frame interval, 12 placeholders shown, 99th percentile", "every layer hidden", "ms", {}, {}};
+    Row busy99{"4c", "Frame work (animate to swap), 99th percentile", "every layer hidden", "ms", {}, {}};
+    for (int run = 0; run < c.renderRuns; ++run) {
+        const QJsonObject r = host("render", {"--seconds", QString::number(c.renderSeconds)});
+        if (r.isEmpty()) {
+            failed = true;
+            break;
+        }
+        if (r.value("shown").toInt() != 12 || r.value("shownAfterEjectAll").toInt() != 0)
+            problems << QStringLiteral("render: %1 layers shown, %2 after Eject All")
+                            .arg(r.value("shown").toInt()).arg(r.value("shownAfterEjectAll").toInt());
+        frame.value.push_back(median(fromJson(r.value("interval"))));
+        frame.base.push_back(median(fromJson(r.value("hiddenInterval"))));
+        frame99.value.push_back(percentile(fromJson(r.value("interval")), 99));
+        frame99.base.push_back(percentile(fromJson(r.value("hiddenInterval")), 99));
+        busy99.value.push_back(percentile(fromJson(r.value("busy")), 99));
+        busy99.base.push_back(percentile(fromJson(r.value("hiddenBusy")), 99));
+    }
+
+    // 5: resident size after start and after many operator commands
+    progress("memory (figure 5)");
+    const QStringList checkpoints = c.memoryCheckpoints.split(',');
+    Row mem1{"5a", "Resident size after " + checkpoints[0] + " commands", "after start", "MB", {}, {}};
+    Row mem2{"5b", "Resident size after " + checkpoints[1] + " commands", "after start", "MB", {}, {}};
+    for (int run = 0; run < c.memoryRuns; ++run) {
+        const QJsonObject r = host("memory", {"--checkpoints", c.memoryCheckpoints});
+        const QJsonArray points = r.value("points").toArray();
+        if (points.size() != 3) {
+            failed = true;
+            break;
+        }
+        const double start = points[0].toObject().value("kB").toDouble() / 1024;
+        mem1.value.push_back(points[1].toObject().value("kB").toDouble() / 1024);
+        mem1.base.push_back(start);
+        mem2.value.push_back(points[2].toObject().value("kB").toDouble() / 1024);
+        mem2.base.push_back(start);
+    }
+
+    // 8: from the click on Play to the first frame whose preview shows the layer
+    progress("click to preview (figure 8)");
+    Row preview{"8a", "Click on Play to layer shown in the preview, median", "one refresh period", "periods", {}, {}};
+    Row previewMax{"8b", "Click on Play to layer shown in the preview, worst", "one refresh period", "periods", {}, {}};
+    Row previewSwaps{"8c", "Click on Play to layer shown, median", "one swapped frame", "frames", {}, {}};
+    for (int run = 0; run < c.previewRuns; ++run) {
+        const QJsonObject r = host("preview", {"--iterations", QString::number(c.previewClicks)});
+        const auto frames = fromJson(r.value("frames"));
+        for (const auto &p : r.value("problems").toArray())
+            problems << "preview: " + p.toString();
+        if (frames.empty()) {
+            failed = true;
+            break;
+        }
+        // the screen's refresh, not the swaps: a swap of this window can take several refreshes
+        const double period = 1000.0 / r.value("refreshHz").toDouble(60);
+        std::vector<double> periods;
+        for (double ms : fromJson(r.value("ms")))
+            periods.push_back(ms / period);
+        preview.value.push_back(median(periods));
+        preview.base.push_back(1);
+        previewMax.value.push_back(maxOf(periods));
+        previewMax.base.push_back(1);
+        previewSwaps.value.push_back(median(frames));
+        previewSwaps.base.push_back(1);
+    }
+
+    rows = {start, play, play99, cue, cue99, ejectAll, frame, frame99, busy99, mem1, mem2,
+            start2, start4, rss1, rss2, rss4, grow48, grow99, grow99p, preview, previewMax, previewSwaps};
+
+    // the table, as markdown, and the same as JSON
+    const QString revision = qEnvironmentVariable("ORVANE_BENCH_REVISION", QStringLiteral("unknown revision"));
+    const QString machine = QStringLiteral("%1, %2 cores, %3; load average %4 before, %5 after; %6, %8%7")
+                                .arg(QSysInfo::prettyProductName() + ", " + cpuModel())
+                                .arg(QThread::idealThreadCount())
+                                .arg(QSysInfo::kernelVersion())
+                                .arg(loadBefore, loadText(), began.toString(Qt::ISODate),
+                                     c.smoke ? QStringLiteral(" (smoke run: the figures mean nothing)") : QString())
+                                .arg(revision);
+    QString table;
+    QTextStream t(&table);
+    t << "| # | Figure | Value (min / median / max) | Baseline | Baseline value | Ratio | Unit |\n"
+      << "|---|---|---|---|---|---|---|\n";
+    QJsonArray json;
+    for (const Row &r : rows) {
+        t << "| " << r.id << " | " << r.figure << " | " << triple(r.value) << " | " << r.baseline << " | "
+          << triple(r.base) << " | " << triple(ratios(r)) << " | " << r.unit << " |\n";
+        json.append(QJsonObject{{"id", r.id}, {"figure", r.figure}, {"baseline", r.baseline}, {"unit", r.unit},
+                                {"value", stat(r.value)}, {"baselineValue", stat(r.base)},
+                                {"ratio", stat(ratios(r))}, {"runs", toJson(r.value)},
+                                {"baselineRuns", toJson(r.base)}});
+    }
+    t.flush();
+    std::printf("%s\nMachine: %s\n", qPrintable(table), qPrintable(machine));
+    for (const QString &p : problems)
+        std::printf("problem: %s\n", qPrintable(p));
+
+    QFile out(c.out + "/results.json");
+    const QJsonObject doc{{"machine", machine}, {"smoke", c.smoke}, {"rows", json},
+                          {"problems", QJsonArray::fromStringList(problems)}, {"complete", !failed}};
+    if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(doc).toJson()) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(out.fileName()));
+        return 1;
+    }
+    QFile md(c.out + "/results.md");
+    if (md.open(QIODevice::WriteOnly))
+        md.write((table + "\nMachine: " + machine + "\n").toUtf8());
+    if (failed)
+        std::fprintf(stderr, "bench: a measurement failed; the table is incomplete\n");
+    return failed || !problems.isEmpty() ? 1 : 0;
+}

@@ -1,0 +1,562 @@
+// The in-process benchmarks: the output window (qml/main.qml of the source tree, with the
+// program's identity and import paths) driven the way the operator drives it, through its
+// `send` / `sendAll` or a click on its buttons, and timed with a nanosecond clock. Traces go to
+// a file through a message handler, one unbuffered write per line as the program's stderr does.
+#include "bench.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJSEngine>
+#include <QJsonDocument>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QTimer>
+#include <QtTest/QTest>
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
+#include <mutex>
+#include <unistd.h>
+
+namespace {
+
+int traceFd = 2;
+QElapsedTimer clockNs;
+
+void traceToFile(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    QByteArray line = qFormatLogMessage(type, context, message).toLocal8Bit();
+    line += '\n';
+    if (::write(traceFd, line.constData(), static_cast<size_t>(line.size())) < 0) {
+        // a full disk must not end the measurement; the figures do not depend on the trace
+    }
+    if (type == QtFatalMsg)
+        abort();
+}
+
+// Runs the event loop for `ms`: timers, deferred calls and deferred deletions get their turn.
+void pump(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double usSince(qint64 startNs) { return (clockNs.nsecsElapsed() - startNs) / 1000.0; }
+
+// The window as the operator sees it: a layer and a scene selected, buttons pressed.
+class Window
+{
+public:
+    explicit Window(QQuickWindow *w) : m_window(w)
+    {
+        m_renders = m_window->property("renders").value<QObject *>();
+    }
+
+    QQuickWindow *window() const { return m_window; }
+    int layers() const { return m_renders ? m_renders->property("count").toInt() : 0; }
+    double guid() const { return m_window->property("guid").toDouble(); }
+
+    void selectLayer(int i) { m_window->setProperty("currentLayer", i); }
+    void selectScene(int i) { m_window->setProperty("currentIndex", i); }
+
+    void send(const QString &type)
+    {
+        QMetaObject::invokeMethod(m_window, "send", Q_ARG(QVariant, type), Q_ARG(QVariant, QVariant()));
+    }
+
+    void sendAll(const QString &type)
+    {
+        QMetaObject::invokeMethod(m_window, "sendAll", Q_ARG(QVariant, type));
+    }
+
+    QQuickItem *render(int i) const
+    {
+        QQuickItem *item = nullptr;
+        if (m_renders)
+            QMetaObject::invokeMethod(m_renders, "itemAt", Q_RETURN_ARG(QQuickItem *, item), Q_ARG(int, i));
+        return item;
+    }
+
+    bool isLoaded(int i) const
+    {
+        QQuickItem *r = render(i);
+        return r && r->property("isLoaded").toBool();
+    }
+
+    // The control-bar button with this text, for a click where the operator clicks.
+    QQuickItem *button(const QString &text) const { return find(m_window->contentItem(), text); }
+
+private:
+    static QQuickItem *find(QQuickItem *item, const QString &text)
+    {
+        if (!item)
+            return nullptr;
+        if (item->isVisible() && item->property("text").toString() == text
+            && QByteArray(item->metaObject()->className()).contains("Button"))
+            return item;
+        for (QQuickItem *child : item->childItems()) {
+            if (QQuickItem *found = find(child, text))
+                return found;
+        }
+        return nullptr;
+    }
+
+    QQuickWindow *m_window;
+    QObject *m_renders = nullptr;
+};
+
+struct Options
+{
+    QString mode;
+    QString result;
+    QString trace;
+    int iterations = 100;
+    int warmup = 3;
+    double seconds = 10;
+    QList<int> checkpoints;
+};
+
+Options parse(int argc, char *argv[])
+{
+    Options o;
+    o.mode = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const QByteArray key = argv[i];
+        const QString value = QString::fromLocal8Bit(argv[i + 1]);
+        if (key == "--result")
+            o.result = value;
+        else if (key == "--trace")
+            o.trace = value;
+        else if (key == "--iterations")
+            o.iterations = value.toInt();
+        else if (key == "--warmup")
+            o.warmup = value.toInt();
+        else if (key == "--seconds")
+            o.seconds = value.toDouble();
+        else if (key == "--checkpoints")
+            for (const QString &c : value.split(','))
+                o.checkpoints << c.toInt();
+    }
+    return o;
+}
+
+// Figures 2, 3 and 7: the cost of one operator command, and the same records' JSON round trip.
+QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
+{
+    const int n = w.layers();
+    QJsonObject out;
+    QStringList problems;
+    w.selectScene(0);
+    // every layer running with its scene loaded, and every function of the path warm
+    for (int round = 0; round < std::max(1, o.warmup); ++round) {
+        for (int i = 0; i < n; ++i) {
+            w.selectLayer(i);
+            w.send(QStringLiteral("DSK_Play"));
+        }
+        pump(0);
+    }
+
+    std::vector<double> play, eject, cue, ejectAll;
+    for (int k = 0; k < o.iterations; ++k) {
+        const int layer = k % n;
+        w.selectLayer(layer);
+        pump(0);
+
+        double g = w.guid();
+        qint64 t = clockNs.nsecsElapsed();
+        w.send(QStringLiteral("DSK_Play"));
+        play.push_back(usSince(t));
+        if (w.guid() != g + 3 || !w.isLoaded(layer))
+            problems << QStringLiteral("Play on loaded layer %1 sent %2 commands").arg(layer + 1).arg(w.guid() - g);
+        pump(0);
+
+        g = w.guid();
+        t = clockNs.nsecsElapsed();
+        w.send(QStringLiteral("DSK_Eject"));
+        eject.push_back(usSince(t));
+        if (w.guid() != g + 1 || w.isLoaded(layer))
+            problems << QStringLiteral("Eject on layer %1 left it loaded").arg(layer + 1);
+        pump(0);
+
+        g = w.guid();
+        t = clockNs.nsecsElapsed();
+        w.send(QStringLiteral("DSK_Cue"));
+        cue.push_back(usSince(t));
+        if (w.guid() != g + 1 || !w.isLoaded(layer))
+            problems << QStringLiteral("Cue on unloaded layer %1 sent %2 commands").arg(layer + 1).arg(w.guid() - g);
+        pump(0);
+    }
+
+    const int rounds = std::max(o.warmup, o.iterations / 10);
+    for (int k = 0; k < rounds; ++k) {
+        for (int i = 0; i < n; ++i) {
+            w.selectLayer(i);
+            if (!w.isLoaded(i))
+                w.send(QStringLiteral("DSK_Cue"));
+        }
+        w.selectLayer(0);
+        pump(0);
+        const double g = w.guid();
+        const qint64 t = clockNs.nsecsElapsed();
+        w.sendAll(QStringLiteral("DSK_Eject"));
+        ejectAll.push_back(usSince(t));
+        if (w.guid() != g + n)
+            problems << QStringLiteral("Eject All sent %1 commands to %2 layers").arg(w.guid() - g).arg(n);
+        pump(0);
+    }
+
+    // The records of each path and the replies the stub gives them, written and read as the
+    // window and the layer write and read them.
+    QJSValue factory = engine.evaluate(QStringLiteral(R"JS(
+        (function (w) {
+            var q = w.queues[0]
+            function reply(type, status) {
+                var r = { "_id": 1, "status": "Ok", "type": type }
+                if (status)
+                    r.data = { "status": status }
+                return r
+            }
+            var sets = {
+                "play": [q.DSK_Eject, reply("DSK_Eject", "Idle"), q.DSK_Cue, reply("DSK_Cue"),
+                         reply("DSK_Cue", "Cued"), q.DSK_Play, reply("DSK_Play"), reply("DSK_Play", "Play")],
+                "cue": [q.DSK_Cue, reply("DSK_Cue"), reply("DSK_Cue", "Cued")],
+                "eject": [q.DSK_Eject, reply("DSK_Eject", "Idle")]
+            }
+            return function (name) {
+                var s = sets[name]
+                var ids = 0
+                for (var i = 0; i < s.length; ++i)
+                    ids += JSON.parse(JSON.stringify(s[i], null, 2))._id ? 1 : 0
+                return ids
+            }
+        })
+    )JS"));
+    QJSValue roundTrip = factory.call({engine.newQObject(w.window())});
+    engine.setObjectOwnership(w.window(), QQmlEngine::CppOwnership);
+    if (roundTrip.isError() || !roundTrip.isCallable())
+        problems << QStringLiteral("baseline: ") + roundTrip.toString();
+    QJsonObject baseline;
+    for (const char *name : {"play", "cue", "eject"}) {
+        std::vector<double> v;
+        for (int k = 0; k < o.iterations + 20; ++k) {
+            const qint64 t = clockNs.nsecsElapsed();
+            const QJSValue r = roundTrip.call({QString::fromLatin1(name)});
+            const double us = usSince(t);
+            if (k >= 20)   // the first calls compile the function
+                v.push_back(us);
+            if (!r.isNumber())
+                problems << QStringLiteral("baseline %1: %2").arg(QLatin1String(name), r.toString());
+        }
+        baseline.insert(QLatin1String(name), toJson(v));
+    }
+
+    out.insert(QStringLiteral("layers"), n);
+    out.insert(QStringLiteral("play"), toJson(play));
+    out.insert(QStringLiteral("eject"), toJson(eject));
+    out.insert(QStringLiteral("cue"), toJson(cue));
+    out.insert(QStringLiteral("ejectAll"), toJson(ejectAll));
+    out.insert(QStringLiteral("baseline"), baseline);
+    problems.removeDuplicates();
+    out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems.mid(0, 10)));
+    return out;
+}
+
+// Frame timing of the window: swap to swap on the render thread, and the busy part of each frame
+// (the GUI thread's animation step to the swap).
+class FrameClock : public QObject
+{
+public:
+    explicit FrameClock(QQuickWindow *w)
+    {
+        connect(w, &QQuickWindow::afterAnimating, this, [this] {
+            // a step that changes nothing renders no frame: the latest step before a swap counts
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_started = clockNs.nsecsElapsed();
+        }, Qt::DirectConnection);
+        connect(w, &QQuickWindow::frameSwapped, this, [this] {
+            const qint64 now = clockNs.nsecsElapsed();
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_recording) {
+                m_swaps.push_back(now);
+                if (m_started >= 0)
+                    m_busy.push_back((now - m_started) / 1e6);
+            }
+            m_started = -1;
+        }, Qt::DirectConnection);
+    }
+
+    void record(double seconds, std::vector<double> &intervals, std::vector<double> &busy)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_swaps.clear();
+            m_busy.clear();
+            m_recording = true;
+        }
+        pump(static_cast<int>(seconds * 1000));
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_recording = false;
+        for (size_t i = 1; i < m_swaps.size(); ++i)
+            intervals.push_back((m_swaps[i] - m_swaps[i - 1]) / 1e6);
+        busy = m_busy;
+    }
+
+private:
+    std::mutex m_mutex;
+    bool m_recording = false;
+    qint64 m_started = -1;
+    std::vector<qint64> m_swaps;
+    std::vector<double> m_busy;
+};
+
+// Figure 4: every placeholder rotating and shown, then every layer hidden by Eject All.
+QJsonObject rendering(Window &w, const Options &o)
+{
+    FrameClock frames(w.window());
+    w.selectScene(0);
+    for (int i = 0; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    int shown = 0;
+    for (int i = 0; i < w.layers(); ++i)
+        shown += w.render(i) && w.render(i)->isVisible() ? 1 : 0;
+    pump(1000);
+    std::vector<double> intervals, busy, hiddenIntervals, hiddenBusy;
+    frames.record(o.seconds, intervals, busy);
+    w.sendAll(QStringLiteral("DSK_Eject"));
+    int stillShown = 0;
+    for (int i = 0; i < w.layers(); ++i)
+        stillShown += w.render(i) && w.render(i)->isVisible() ? 1 : 0;
+    pump(1000);
+    frames.record(o.seconds, hiddenIntervals, hiddenBusy);
+    QJsonObject out;
+    out.insert(QStringLiteral("shown"), shown);
+    out.insert(QStringLiteral("shownAfterEjectAll"), stillShown);
+    out.insert(QStringLiteral("interval"), toJson(intervals));
+    out.insert(QStringLiteral("busy"), toJson(busy));
+    out.insert(QStringLiteral("hiddenInterval"), toJson(hiddenIntervals));
+    out.insert(QStringLiteral("hiddenBusy"), toJson(hiddenBusy));
+    return out;
+}
+
+// Figure 5: resident size after start and after so many operator commands over all layers.
+QJsonObject memory(Window &w, const Options &o)
+{
+    const QStringList types = {QStringLiteral("DSK_Cue"), QStringLiteral("DSK_Play"), QStringLiteral("DSK_Stop"),
+                               QStringLiteral("DSK_Eject")};
+    pump(1000);
+    QJsonObject out;
+    QJsonArray points;
+    points.append(QJsonObject{{QStringLiteral("commands"), 0},
+                              {QStringLiteral("kB"), static_cast<double>(residentKb(getpid()))}});
+    const int n = std::max(1, w.layers());
+    int done = 0;
+    for (int checkpoint : o.checkpoints) {
+        for (; done < checkpoint; ++done) {
+            w.selectLayer(done % n);
+            w.selectScene((done / n) % 9);
+            w.send(types[(done / 7) % types.size()]);
+            QCoreApplication::processEvents();
+            if (done % 10000 == 9999 && traceFd != 2) {
+                // the trace of 100,000 commands would fill the disk; the file is started again
+                if (ftruncate(traceFd, 0) != 0 || lseek(traceFd, 0, SEEK_SET) < 0) {
+                }
+            }
+        }
+        pump(500);
+        points.append(QJsonObject{{QStringLiteral("commands"), checkpoint},
+                                  {QStringLiteral("kB"), static_cast<double>(residentKb(getpid()))}});
+    }
+    out.insert(QStringLiteral("points"), points);
+    return out;
+}
+
+// Figure 8: frames from a click on Play (on a loaded, hidden layer) to the first frame whose
+// preview shows that layer's picture, read back from the frame buffer just before its swap.
+class PreviewProbe : public QObject
+{
+public:
+    PreviewProbe(QQuickWindow *w, QRect area) : m_area(area)
+    {
+        connect(w, &QQuickWindow::afterRendering, this, [this, w] {
+            QOpenGLContext *gl = QOpenGLContext::currentContext();
+            if (!gl)
+                return;
+            const qreal dpr = w->effectiveDevicePixelRatio();
+            const QRect a(QPoint(int(m_area.x() * dpr), int(m_area.y() * dpr)),
+                          QSize(int(m_area.width() * dpr), int(m_area.height() * dpr)));
+            const int fbHeight = int(w->height() * dpr);
+            std::vector<uchar> pixels(size_t(a.width() * a.height() * 4));
+            gl->functions()->glReadPixels(a.x(), fbHeight - a.y() - a.height(), a.width(), a.height(), GL_RGBA,
+                                          GL_UNSIGNED_BYTE, pixels.data());
+            int red = 0;
+            for (size_t i = 0; i + 3 < pixels.size(); i += 4)
+                red += pixels[i] > 200 && pixels[i + 1] < 80 && pixels[i + 2] < 80 ? 1 : 0;
+            m_pendingVisible = red * 4 >= a.width() * a.height();   // a quarter of the sample is the layer's red
+        }, Qt::DirectConnection);
+        connect(w, &QQuickWindow::frameSwapped, this, [this] {
+            const int frame = ++m_frames;
+            if (m_pendingVisible)
+                m_lastVisibleFrame = frame;
+            else
+                m_lastHiddenFrame = frame;
+            m_swapNs = clockNs.nsecsElapsed();
+        }, Qt::DirectConnection);
+    }
+
+    std::atomic<int> m_frames{0};
+    std::atomic<int> m_lastVisibleFrame{-1};
+    std::atomic<int> m_lastHiddenFrame{-1};
+    std::atomic<qint64> m_swapNs{0};
+
+private:
+    QRect m_area;
+    std::atomic<bool> m_pendingVisible{false};
+};
+
+bool waitUntil(const std::function<bool()> &done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+QJsonObject clickToPreview(Window &w, const Options &o)
+{
+    QJsonObject out;
+    QStringList problems;
+    QQuickItem *preview = w.window()->findChild<QQuickItem *>(QStringLiteral("preview"));
+    QQuickItem *play = w.button(QStringLiteral("Play"));
+    if (!preview || !play) {
+        out.insert(QStringLiteral("problems"), QJsonArray{preview ? QStringLiteral("no Play button") : QStringLiteral("no preview")});
+        return out;
+    }
+    // Layer 1's rotating box stands at x 160..640 of the 1920 x 1080 atlas, centred at y 540;
+    // a circle of radius 135 round its centre is always inside it. Sample 20 x 20 atlas pixels
+    // 80 below the centre, clear of the scene name.
+    const double scale = preview->width() / 1920.0;
+    const QPointF topLeft = preview->mapToScene(QPointF((400 - 10) * scale, (540 + 80 - 10) * scale));
+    const QRect area(topLeft.toPoint(), QSize(std::max(2, int(20 * scale)), std::max(2, int(20 * scale))));
+    PreviewProbe probe(w.window(), area);
+    const QPointF click = play->mapToScene(QPointF(play->width() / 2, play->height() / 2));
+
+    w.selectScene(0);
+    w.selectLayer(0);
+    std::vector<double> frames, ms, periods;
+    for (int k = 0; k < o.iterations; ++k) {
+        w.send(QStringLiteral("DSK_Cue"));   // loaded and hidden
+        const int hiddenFrom = probe.m_frames;
+        // a window where nothing changes renders nothing: the clock's tick brings a frame each second
+        if (!waitUntil([&] { return probe.m_lastHiddenFrame > hiddenFrom && probe.m_lastHiddenFrame > probe.m_lastVisibleFrame; },
+                       5000)) {
+            problems << QStringLiteral("the layer did not disappear after Cue");
+            continue;
+        }
+        pump(k % 2 == 0 ? 7 : 13);   // the click lands anywhere within the frame period
+        const int before = probe.m_frames;
+        const qint64 t0 = clockNs.nsecsElapsed();
+        QTest::mouseClick(w.window(), Qt::LeftButton, Qt::NoModifier, click.toPoint());
+        if (!w.isLoaded(0) || !w.render(0)->isVisible())
+            problems << QStringLiteral("the click on Play did not play layer 1");
+        if (!waitUntil([&] { return probe.m_lastVisibleFrame > before; }, 5000)) {
+            problems << QStringLiteral("layer 1 never showed in the preview");
+            continue;
+        }
+        frames.push_back(probe.m_lastVisibleFrame - before);
+        ms.push_back((probe.m_swapNs - t0) / 1e6);
+        const qint64 s0 = probe.m_swapNs;
+        const int f0 = probe.m_frames;
+        pump(100);
+        if (probe.m_frames > f0)
+            periods.push_back((probe.m_swapNs - s0) / 1e6 / (probe.m_frames - f0));
+    }
+    out.insert(QStringLiteral("frames"), toJson(frames));
+    out.insert(QStringLiteral("ms"), toJson(ms));
+    out.insert(QStringLiteral("framePeriod"), toJson(periods));
+    out.insert(QStringLiteral("refreshHz"), w.window()->screen() ? w.window()->screen()->refreshRate() : 60.0);
+    problems.removeDuplicates();
+    out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems));
+    return out;
+}
+
+} // namespace
+
+int runHost(int argc, char *argv[])
+{
+    const Options o = parse(argc, argv);
+    if (!o.trace.isEmpty()) {
+        traceFd = ::open(o.trace.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (traceFd < 0) {
+            std::fprintf(stderr, "cannot write the trace file %s\n", qPrintable(o.trace));
+            return 2;
+        }
+        qInstallMessageHandler(traceToFile);
+    }
+    clockNs.start();
+
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+
+    // ORVANE_BENCH_QML_DIR measures a changed copy of the documents against the tree's own
+    const QString qmlDir = qEnvironmentVariable("ORVANE_BENCH_QML_DIR", QStringLiteral(ORVANE_QML_DIR));
+    QQmlApplicationEngine engine;
+    engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
+    engine.addImportPath(qmlDir);
+    engine.load(QUrl::fromLocalFile(qmlDir + QStringLiteral("/main.qml")));
+    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    if (!window) {
+        std::fprintf(stderr, "the output window did not load (see the trace)\n");
+        return 2;
+    }
+    std::atomic<bool> shown{false};
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [&shown] { shown = true; }, Qt::DirectConnection);
+    if (!waitUntil([&] { return shown && window->contentItem()->width() > 0; }, 30000)) {
+        std::fprintf(stderr, "the output window showed no frame\n");
+        return 2;
+    }
+    pump(200);
+
+    Window w(window);
+    QJsonObject result;
+    if (o.mode == QLatin1String("command"))
+        result = commandPath(engine, w, o);
+    else if (o.mode == QLatin1String("render"))
+        result = rendering(w, o);
+    else if (o.mode == QLatin1String("memory"))
+        result = memory(w, o);
+    else if (o.mode == QLatin1String("preview"))
+        result = clickToPreview(w, o);
+    else {
+        std::fprintf(stderr, "unknown mode %s\n", qPrintable(o.mode));
+        return 2;
+    }
+    result.insert(QStringLiteral("mode"), o.mode);
+    result.insert(QStringLiteral("layers"), w.layers());
+
+    QFile file(o.result);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(result).toJson()) < 0)
+        return 2;
+    file.close();
+    // leave at once: the figures are written, and closing the window would only add its traces
+    std::fflush(nullptr);
+    _exit(0);
+}
