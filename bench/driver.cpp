@@ -264,7 +264,7 @@ int runDriver(int argc, char *argv[])
         c.renderRuns = 1;
         c.renderSeconds = 1;
         c.memoryRuns = 1;
-        c.memoryCheckpoints = QStringLiteral("100,1000");
+        c.memoryCheckpoints = QStringLiteral("100,400");
         c.previewRuns = 1;
         c.previewClicks = 3;
     }
