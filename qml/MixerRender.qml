@@ -123,6 +123,8 @@ PreserveAspectFit {
             }
         }
 
+        // commands the mixer never answers (Stop, Continue) must not grow the history for ever
+        cropArray(queues)
         queues.push({ guid: guid, js: js, time: Date.now() })
         if (Number(js.params.time))
             waiting.push({ guid: guid, js: js })

@@ -60,7 +60,8 @@ ApplicationWindow {
             return ""
         if (js.DSK_Cue !== undefined)
             js = js.DSK_Cue
-        if (!js || !js.params || !js.params.graphics_id)
+        // a hand-edited queue may hold any value here; only text names a scene
+        if (!js || !js.params || typeof js.params.graphics_id !== "string")
             return ""
         return js.params.graphics_id
     }
