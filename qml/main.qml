@@ -691,7 +691,35 @@ ApplicationWindow {
         }
     }
 
-    function send(type, q) {
+    // Inside one operator command the panels are brought up to date once, when it returns:
+    // every reply and selection step would otherwise lay the whole panel text out again.
+    property int dispatching: 0
+    property bool responceStale: false
+    property bool currentStale: false
+
+    function dispatch(action) {
+        dispatching += 1
+        try {
+            action()
+        } finally {
+            dispatching -= 1
+            if (dispatching === 0) {
+                if (currentStale) {
+                    currentStale = false
+                    responceStale = false
+                    refreshPanels()
+                } else if (responceStale) {
+                    responceStale = false
+                    if (currentRender && editPanels.Responce)
+                        editPanels.Responce.info.text = currentRender.getResponce()
+                }
+            }
+        }
+    }
+
+    function send(type, q) { dispatch(function () { sendNow(type, q) }) }
+
+    function sendNow(type, q) {
         var render = currentRender
         if (!render) {
             p("Wrong currentLayer " + currentLayer + " guid=" + guid)
@@ -756,7 +784,9 @@ ApplicationWindow {
         return {}
     }
 
-    function sendAll(type) {
+    function sendAll(type) { dispatch(function () { sendAllNow(type) }) }
+
+    function sendAllNow(type) {
         var layer = currentLayer
         var index = currentIndex
         try {
@@ -818,7 +848,9 @@ ApplicationWindow {
         if (!filtered)
             p("layer" + layer + " reply " + (js.type ? js.type : (js.command ? js.command : "")) + " "
               + (js.elapsed ? js.elapsed + "ms " : "") + name + " " + singleLine(result) + " " + guid)
-        if (currentRender && editPanels.Responce)
+        if (dispatching > 0)
+            responceStale = true
+        else if (currentRender && editPanels.Responce)
             editPanels.Responce.info.text = currentRender.getResponce()
         if (js.status === "Error" || js.status === "Warning") {
             var warning = js.status === "Warning"
@@ -1165,6 +1197,15 @@ ApplicationWindow {
     function updateCurrent() {
         if (currentIndex < 0)
             currentIndex = 0
+        // inside an operator command the texts follow once, when it returns
+        if (dispatching > 0) {
+            currentStale = true
+            return
+        }
+        refreshPanels()
+    }
+
+    function refreshPanels() {
         var queues = editPanels.Queues
         if (queues)
             queues.info.updateText(main.queues[currentIndex] ? fromJs(main.queues[currentIndex]) : "")
