@@ -291,6 +291,19 @@ QtObject {
         return ""
     }
 
+    // Lengths of everything the window and its layers keep, for the memory reports.
+    function sizes() {
+        var sums = { "waiting": 0, "queueWaited": 0, "mixerDelayed": 0, "responces": 0, "queues": 0 }
+        for (var i = 0; i < count(); ++i)
+            for (var key in sums)
+                sums[key] += render(i)[key].length
+        var queueKeys = 0
+        for (var q = 0; q < main.queues.length; ++q)
+            queueKeys += Object.keys(main.queues[q]).length
+        return "layers " + JSON.stringify(sums) + " medias " + main.medias.length + " queue members " + queueKeys
+                + " errors " + main.errors.length + " error text " + main.error.length
+    }
+
     // The layer's state by its mixer, active, loaded and waitGuid; "" when it is in none.
     function stateOf(r) {
         if (!r.mixer)

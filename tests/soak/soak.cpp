@@ -177,6 +177,9 @@ int main(int argc, char *argv[])
         if (report > 0 && (i + 1) % report == 0) {
             std::printf("step=%lld seconds=%.1f VmRSS=%ld kB guid=%.0f errorn=%d\n", i + 1,
                         clock.elapsed() / 1000.0, rssKiB(), after, window->property("errorn").toInt());
+            QVariant sizes;
+            QMetaObject::invokeMethod(driver, "sizes", Q_RETURN_ARG(QVariant, sizes));
+            std::printf("  kept: %s\n", qPrintable(sizes.toString()));
             std::fflush(stdout);
         }
     }
