@@ -5,6 +5,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlDebuggingEnabler>
 #include <QUrl>
+#include "../tests/orvanetest.h"
 
 // Orvane enables QML debugging for every engine; so does the baseline.
 static QQmlDebuggingEnabler qQmlEnableDebuggingHelper(true);
@@ -13,10 +14,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    setOrvaneIdentity();
     QQmlApplicationEngine engine;
     engine.load(QUrl(QStringLiteral("qrc:/bare.qml")));
     if (engine.rootObjects().isEmpty())

@@ -25,6 +25,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
+#include "../tests/orvanetest.h"
 
 namespace {
 
@@ -511,10 +512,7 @@ int runHost(int argc, char *argv[])
 
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    setOrvaneIdentity();
 
     // ORVANE_BENCH_QML_DIR measures a changed copy of the documents against the tree's own
     const QString qmlDir = qEnvironmentVariable("ORVANE_BENCH_QML_DIR", QStringLiteral(ORVANE_QML_DIR));

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QQmlEngine>
 #include <QtQuickTest>
+#include "orvanetest.h"
 
 class Setup : public QObject
 {
@@ -11,10 +12,7 @@ class Setup : public QObject
 public slots:
     void applicationAvailable()
     {
-        QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-        QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-        QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+        setOrvaneIdentity();
     }
 
     void qmlEngineAvailable(QQmlEngine *engine)

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <vector>
+#include "../orvanetest.h"
 
 namespace {
 
@@ -261,9 +262,7 @@ int main(int argc, char **argv)
     args.push_back(two);
     int count = int(args.size());
     QGuiApplication app(count, args.data());
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    setOrvaneIdentity();
     TestCommandLine test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <memory>
+#include "../orvanetest.h"
 
 class TestEditor : public QObject
 {
@@ -47,10 +48,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-        QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-        QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+        setOrvaneIdentity();
     }
 
     void saveAndExitTakesEffectAtTheNextStart()

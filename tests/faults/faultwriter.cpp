@@ -11,14 +11,12 @@
 #include <QVariant>
 
 #include <cstdio>
+#include "../orvanetest.h"
 
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    setOrvaneIdentity();
     const QString mode = app.arguments().value(1);
 
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

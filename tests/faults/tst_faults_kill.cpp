@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <sys/types.h>
+#include "../orvanetest.h"
 
 class TestFaultsKill : public QObject
 {
@@ -53,8 +54,7 @@ class TestFaultsKill : public QObject
 private slots:
     void initTestCase()
     {
-        QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-        QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+        setOrvaneIdentity();
         const quint32 seed = qEnvironmentVariableIsSet("ORVANE_FAULT_SEED")
             ? qEnvironmentVariableIntValue("ORVANE_FAULT_SEED") : QRandomGenerator::system()->generate();
         m_random.seed(seed);

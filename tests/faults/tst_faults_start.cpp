@@ -20,6 +20,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include "../orvanetest.h"
 
 namespace {
 
@@ -121,10 +122,7 @@ class TestFaultsStart : public QObject
 private slots:
     void initTestCase()
     {
-        QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-        QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-        QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+        setOrvaneIdentity();
     }
 
     void cleanup()

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include "../orvanetest.h"
 
 namespace {
 
@@ -76,10 +77,7 @@ int fail(quint32 seed, long long step, const QString &action, const QString &why
 int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    setOrvaneIdentity();
 
     quint32 seed = QRandomGenerator::system()->generate() % 1000000000u;
     long long steps = 3000;
