@@ -1,0 +1,74 @@
+import QtQuick 2.12
+import QtQuick.Window 2.12
+import QtTest 1.2
+
+// The preview draws the whole atlas into a texture of its own pixel size: the layer's picture
+// still shows where the atlas puts it, and the texture follows the preview when the frame changes.
+TestCase {
+    name: "MainPreviewTexture"
+    when: windowShown
+
+    property var main: null
+
+    function initTestCase() {
+        var component = Qt.createComponent("../../qml/main.qml")
+        verify(component.status === Component.Ready, component.errorString())
+        main = component.createObject(null)
+        verify(main)
+        tryCompare(main.contentItem, "width", 1600)
+        tryCompare(main.contentItem, "height", 920)
+    }
+
+    function cleanupTestCase() {
+        if (main)
+            main.destroy()
+    }
+
+    function findObject(item, name) {
+        var list = item.data || []
+        for (var i = 0; i < list.length; ++i) {
+            if (list[i].objectName === name)
+                return list[i]
+            var found = findObject(list[i], name)
+            if (found)
+                return found
+        }
+        return null
+    }
+
+    function isRed(c) { return c.r > 0.8 && c.g < 0.3 && c.b < 0.3 }
+
+    function test_layer_shows_through_the_sized_texture() {
+        var preview = findObject(main.contentItem, "preview")
+        var texture = findObject(main.contentItem, "previewTexture")
+        verify(preview && texture)
+        verify(texture.sourceItem === main.atlas)
+        var dpr = Screen.devicePixelRatio
+        compare([texture.textureSize.width, texture.textureSize.height],
+                [Math.ceil(1600 * dpr), Math.ceil(900 * dpr)])
+
+        // layer 1's box turns round atlas point (400, 540); a circle of radius 135 stays inside it
+        var scale = preview.width / 1920
+        var x = Math.round(preview.x + 400 * scale)
+        var y = Math.round(preview.y + (540 + 80) * scale)
+        verify(!isRed(grabImage(main.contentItem).pixel(x, y)), "nothing is playing yet")
+        main.currentIndex = 0
+        main.currentLayer = 0
+        main.send("DSK_Play")
+        verify(main.currentRender.isLoaded && main.currentRender.visible)
+        tryVerify(function () { return isRed(grabImage(main.contentItem).pixel(x, y)) }, 5000,
+                  "layer 1 shows in the preview")
+
+        // a wider frame gives a lower preview, and the texture follows it
+        main.groups = main.testGroups_h
+        compare(texture.textureSize.width, Math.ceil(preview.width * dpr))
+        compare(texture.textureSize.height, Math.ceil(preview.height * dpr))
+        verify(texture.textureSize.height < Math.ceil(900 * dpr))
+        main.groups = main.testGroups
+        compare(texture.textureSize.height, Math.ceil(900 * dpr))
+
+        main.send("DSK_Eject")
+        tryVerify(function () { return !isRed(grabImage(main.contentItem).pixel(x, y)) }, 5000,
+                  "an ejected layer leaves the preview")
+    }
+}
