@@ -13,6 +13,9 @@ QtObject {
     property string lastAction: ""
     // counts per action, for the closing summary
     property var counts: ({})
+    // when not empty, only these actions run (names as in lastAction, comma-separated): one
+    // kind of action at a time shows which of them makes memory grow
+    property string only: ""
 
     readonly property var types: ["DSK_Cue", "DSK_Play", "DSK_Stop", "DSK_Eject", "DSK_GetStatus",
                                   "DSK_Continue", "ExitLayer", "DSK_Bogus", ""]
@@ -217,8 +220,29 @@ QtObject {
         return problem ? problem : check()
     }
 
+    // The action drawn for r in [0, 100), by the shares act() gives each.
+    function actionOf(r) {
+        var names = [[8, "pick layer"], [16, "pick scene"], [36, "button"], [40, "Eject All"], [44, "trigger"],
+                     [48, "Queues edit"], [51, "Container edit"], [78, "reply"], [88, "layer queueReply"],
+                     [97, "window mixerQueue"], [100, "layer reset"]]
+        for (var i = 0; i < names.length; ++i)
+            if (r < names[i][0])
+                return names[i][1]
+        return ""
+    }
+
     function act() {
         var r = below(100)
+        if (only !== "") {
+            var allowed = only.split(",")
+            var known = false
+            for (var k = 0; k < 100 && !known; ++k)
+                known = allowed.indexOf(actionOf(k)) >= 0
+            if (!known)
+                return "no action is named in \"" + only + "\""
+            while (allowed.indexOf(actionOf(r)) < 0)
+                r = below(100)
+        }
         var before = selection()
         if (chance(0.3))
             TimeScheduler.time += below(10000000)

@@ -4,10 +4,13 @@
 // hold does not: no script error in the message log, guid only ever grown by dispatches,
 // bounded histories, every layer in a state of its state table, the selection kept.
 //
-//   orvane-soak [--seed N] [--steps N] [--report N]
+//   orvane-soak [--seed N] [--steps N] [--report N] [--only ACTION,...]
 //
 // The seed is printed first; the same seed runs the same steps. Exit status 0 when every step
-// passed, 1 at the first failure (with seed, step and the log lines leading to it).
+// passed, 1 at the first failure (with seed, step and the log lines leading to it). Memory must
+// stay flat too: after the first 500 steps the live QObjects of the process and its resident size
+// may not rise far above where they were. --only restricts the actions, so that a kind of action
+// whose memory grows can be found.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -22,11 +25,26 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include "../orvanetest.h"
 
+// QtCore's table of hooks for debugging tools; its index 3 and 4 are the QObject hooks
+extern quintptr Q_CORE_EXPORT qtHookData[];
+
 namespace {
+
+// Live QObjects of the whole process, counted through the hook table Qt keeps for debugging
+// tools (slot 3 is called for every QObject made, slot 4 for every one destroyed).
+std::atomic<long> g_liveObjects{0};
+void objectAdded(QObject *) { ++g_liveObjects; }
+void objectRemoved(QObject *) { --g_liveObjects; }
+void countObjects()
+{
+    qtHookData[3] = reinterpret_cast<quintptr>(&objectAdded);
+    qtHookData[4] = reinterpret_cast<quintptr>(&objectRemoved);
+}
 
 std::deque<QString> g_recent;     // the last lines of the log, for a failure report
 QStringList g_step;               // lines of the current step
@@ -60,6 +78,19 @@ long rssKiB()
     return -1;
 }
 
+// What the program's event loop does between two operator actions: deliver what is posted, then
+// delete what was released meanwhile. No event loop runs here, and processEvents() alone never
+// deletes an object released outside event delivery (a step's direct calls): every released mixer,
+// content item and delegate would stay alive, and be scanned again at each later call.
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// Every object the window owns, items and their helpers included.
+int objectCount(QObject *window) { return window->findChildren<QObject *>().size(); }
+
 double guidOf(QObject *window) { return window->property("guid").toDouble(); }
 
 int fail(quint32 seed, long long step, const QString &action, const QString &why)
@@ -76,12 +107,14 @@ int fail(quint32 seed, long long step, const QString &action, const QString &why
 
 int main(int argc, char *argv[])
 {
+    countObjects();
     QGuiApplication app(argc, argv);
     setOrvaneIdentity();
 
     quint32 seed = QRandomGenerator::system()->generate() % 1000000000u;
     long long steps = 3000;
     long long report = 0;
+    QString only;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args[i] == QLatin1String("--seed"))
@@ -90,6 +123,8 @@ int main(int argc, char *argv[])
             steps = args[i + 1].toLongLong();
         else if (args[i] == QLatin1String("--report"))
             report = args[i + 1].toLongLong();
+        else if (args[i] == QLatin1String("--only"))
+            only = args[i + 1];
     }
     std::printf("seed=%u steps=%lld\n", seed, steps);
     std::fflush(stdout);
@@ -120,6 +155,7 @@ int main(int argc, char *argv[])
         return fail(seed, -1, QStringLiteral("start"), component.errorString());
     driver->setProperty("main", QVariant::fromValue<QObject *>(window));
     driver->setProperty("seed", static_cast<int>(seed));
+    driver->setProperty("only", only);
     QMetaObject::invokeMethod(driver, "start");
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
@@ -127,6 +163,15 @@ int main(int argc, char *argv[])
     const QRegularExpression command(QStringLiteral("^-*layer\\S* command .* guid=(-?\\d+) ?$"),
                                      QRegularExpression::DotMatchesEverythingOption);
     const long rssStart = rssKiB();
+    // After the first steps every kind of layer content, trigger button and history has been made
+    // once: from then on the live objects and the resident size stay near that level for good.
+    // The margins are several times what a sound run ever moves by; anything released and never
+    // deleted soon passes them (a few hundred objects in a few thousand steps).
+    const long long warmUp = 500;
+    const long objectMargin = 500;
+    const long rssMarginKiB = 64 * 1024;
+    long objectsWarm = 0;
+    long rssWarm = -1;
     QElapsedTimer clock;
     clock.start();
     for (QString line : g_step)
@@ -142,7 +187,7 @@ int main(int argc, char *argv[])
         const QString action = driver->property("lastAction").toString();
         const double dispatched = guidOf(window);
         // timers, deferred deletions and call-backs of this step
-        QCoreApplication::processEvents();
+        settle();
         const double after = guidOf(window);
 
         if (!problem.toString().isEmpty())
@@ -172,9 +217,24 @@ int main(int argc, char *argv[])
             return fail(seed, i, action, QStringLiteral("guid grew from %1 to %2 but dispatched guids were [%3]")
                                              .arg(before).arg(after).arg(seen.join(',')));
         }
-        if (report > 0 && (i + 1) % report == 0) {
-            std::printf("step=%lld seconds=%.1f VmRSS=%ld kB guid=%.0f errorn=%d\n", i + 1,
-                        clock.elapsed() / 1000.0, rssKiB(), after, window->property("errorn").toInt());
+        const long live = g_liveObjects.load();
+        if (i < warmUp) {
+            objectsWarm = std::max(objectsWarm, live);
+        } else if (live > objectsWarm + objectMargin) {
+            return fail(seed, i, action, QStringLiteral("%1 live objects, %2 at most in the first %3 steps: "
+                                                        "objects released are never deleted")
+                                             .arg(live).arg(objectsWarm).arg(warmUp));
+        }
+        if (i + 1 == warmUp)
+            rssWarm = rssKiB();
+        const bool reporting = report > 0 && (i + 1) % report == 0;
+        if (rssWarm > 0 && (reporting || i + 1 == steps) && rssKiB() > rssWarm + rssMarginKiB)
+            return fail(seed, i, action, QStringLiteral("VmRSS grew from %1 kB after %2 steps to %3 kB")
+                                             .arg(rssWarm).arg(warmUp).arg(rssKiB()));
+        if (reporting) {
+            std::printf("step=%lld seconds=%.1f VmRSS=%ld kB guid=%.0f errorn=%d objects=%d live=%ld\n", i + 1,
+                        clock.elapsed() / 1000.0, rssKiB(), after, window->property("errorn").toInt(),
+                        objectCount(window), g_liveObjects.load());
             QVariant sizes;
             QMetaObject::invokeMethod(driver, "sizes", Q_RETURN_ARG(QVariant, sizes));
             std::printf("  kept: %s\n", qPrintable(sizes.toString()));
@@ -186,6 +246,10 @@ int main(int argc, char *argv[])
     std::printf("passed seed=%u steps=%lld seconds=%.1f guid=%.0f errorn=%d log-lines=%lld VmRSS start=%ld kB end=%ld kB\n",
                 seed, steps, clock.elapsed() / 1000.0, guidOf(window), window->property("errorn").toInt(), g_lines,
                 rssStart, rssEnd);
+    if (rssWarm > 0 && steps > warmUp)
+        std::printf("  after step %lld: VmRSS %+.3f kB per 1000 steps; live objects %ld, at most %ld in the first "
+                    "steps\n", warmUp, (rssEnd - rssWarm) * 1000.0 / (steps - warmUp), g_liveObjects.load(),
+                    objectsWarm);
     const QVariantMap counts = driver->property("counts").toMap();
     for (auto it = counts.begin(); it != counts.end(); ++it)
         std::printf("  %s: %d\n", qPrintable(it.key()), it.value().toInt());
