@@ -1387,7 +1387,7 @@ ApplicationWindow {
     // Typed text is saved at once; text put there by updateText never is.
     function panelTextChanged(mode, panel, info) {
         if (mode === "Responce") {
-            info.cursorPosition = info.text.length
+            info.cursorPosition = info.length
             return
         }
         if (info.updating)
