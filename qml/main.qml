@@ -94,6 +94,16 @@ ApplicationWindow {
 
     function fromJs(js) { return JSON.stringify(js, null, 2) }
 
+    // The object a record or reply text holds; null for text that is not a JSON object.
+    function jsonObject(text) {
+        try {
+            var js = JSON.parse(text)
+            return configLoader.isConfig(js) ? js : null
+        } catch (e) {
+            return null
+        }
+    }
+
     // One trace line out of an indented record: runs of three spaces, then pairs, shrink to one.
     function singleLine(s) {
         return String(s).replace(/   /g, " ").replace(/  /g, " ").replace(/\n/g, "")
@@ -780,12 +790,9 @@ ApplicationWindow {
 
     // a record text as an object; text that is not a JSON object becomes an empty record
     function parseRecord(text) {
-        try {
-            var js = JSON.parse(text)
-            if (js && typeof js === "object" && !Array.isArray(js))
-                return js
-        } catch (e) {
-        }
+        var js = jsonObject(text)
+        if (js)
+            return js
         p("Wrong json text:" + text)
         return {}
     }
@@ -879,13 +886,8 @@ ApplicationWindow {
 
     // a reply text as an object; an unreadable reply is listed as an Error of its layer
     function parseReply(text) {
-        try {
-            var js = JSON.parse(text)
-            if (js && typeof js === "object" && !Array.isArray(js))
-                return js
-        } catch (e) {
-        }
-        return { "status": "Error", "message": "Wrong reply text: " + singleLine(text) }
+        var js = jsonObject(text)
+        return js ? js : { "status": "Error", "message": "Wrong reply text: " + singleLine(text) }
     }
 
     function listProblem(js, layer, name) {
@@ -1509,15 +1511,11 @@ ApplicationWindow {
 
     // ---- Editor: the configuration editor dialog
 
-    // Anything but a JSON object would leave the next start with the default configuration.
-    function isConfigValue(js) {
-        return !!js && typeof js === "object" && !Array.isArray(js)
-    }
-
     // Writes the parsed value; the running window keeps its configuration until the next start.
     function saveConfig(text) {
         var js = toJson(text)
-        if (!isConfigValue(js))
+        // anything but a JSON object would leave the next start with the default configuration
+        if (!configLoader.isConfig(js))
             return false
         return configLoader.save(js)
     }
@@ -1591,7 +1589,7 @@ ApplicationWindow {
                     wrapMode: TextEdit.NoWrap
                     font.family: "Courier"
                     font.pointSize: 8
-                    onTextChanged: aboutDialog.iswrong = !isConfigValue(toJson(text))
+                    onTextChanged: aboutDialog.iswrong = !configLoader.isConfig(toJson(text))
                 }
             }
         }

@@ -33,6 +33,7 @@ QtObject {
         return false
     }
 
+    // A configuration is a JSON object: not null, a list, a number or a text.
     function isConfig(js) {
         return typeof js === "object" && js !== null && !Array.isArray(js)
     }
