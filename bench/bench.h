@@ -13,6 +13,6 @@ int runHost(int argc, char *argv[]);
 // Resident set size of a process in kB, from /proc/<pid>/status; -1 when unreadable.
 long residentKb(long long pid);
 
-double percentile(std::vector<double> v, double p);   // nearest rank; NaN when empty
+double percentile(std::vector<double> v, double p); // nearest rank; NaN when empty
 QJsonArray toJson(const std::vector<double> &v);
 std::vector<double> fromJson(const QJsonValue &v);

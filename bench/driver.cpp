@@ -52,8 +52,8 @@ struct Home
     Home()
     {
         const QString root = dir.path();
-        const QStringList names = {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
-                                   "XDG_RUNTIME_DIR", "logDir"};
+        const QStringList names = {"HOME",           "XDG_DATA_HOME",   "XDG_CONFIG_HOME",
+                                   "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "logDir"};
         const QStringList dirs = {"home", "data", "config", "cache", "runtime", "log"};
         for (int i = 0; i < names.size(); ++i) {
             QDir().mkpath(root + "/" + dirs[i]);
@@ -76,11 +76,12 @@ struct Home
         QDir().mkpath(data);
         QFile f(data + "/output_config.json");
         if (f.open(QIODevice::WriteOnly))
-            f.write(QStringLiteral("{\n  \"boardEnabled\": true,\n  \"exitOnEject\": false,\n  \"installFonts\": false,\n"
-                                   "  \"traceMemInfo\": false,\n  \"directory\": \"Layers\",\n  \"renderNumber\": %1,\n"
-                                   "  \"cacheTime\": 10,\n  \"bufferSize\": 5,\n  \"board\": \"\"\n}\n")
-                        .arg(renderNumber)
-                        .toUtf8());
+            f.write(
+                QStringLiteral("{\n  \"boardEnabled\": true,\n  \"exitOnEject\": false,\n  \"installFonts\": false,\n"
+                               "  \"traceMemInfo\": false,\n  \"directory\": \"Layers\",\n  \"renderNumber\": %1,\n"
+                               "  \"cacheTime\": 10,\n  \"bufferSize\": 5,\n  \"board\": \"\"\n}\n")
+                    .arg(renderNumber)
+                    .toUtf8());
     }
 };
 
@@ -156,7 +157,8 @@ Started startTogether(const QList<QPair<QString, QStringList>> &programs)
     if (shown < programs.size()) {
         s.ok = false;
         for (size_t i = 0; i < procs.size(); ++i)
-            std::fprintf(stderr, "%s showed no frame:\n%s\n", qPrintable(programs[int(i)].first), output[i].constData());
+            std::fprintf(stderr, "%s showed no frame:\n%s\n", qPrintable(programs[int(i)].first),
+                         output[i].constData());
     }
     // the resident size once start-up work has settled
     QEventLoop settle;
@@ -314,13 +316,18 @@ int runDriver(int argc, char *argv[])
         const Started one = startTogether({{orvane, {}}});
         const Started box1 = startTogether({{orvane, {"--box", "1"}}});
         const Started two = startTogether({{orvane, {"--box", "1"}}, {orvane, {"--box", "2"}}});
-        const Started four = startTogether({{orvane, {"--box", "1"}}, {orvane, {"--box", "2"}},
-                                            {orvane, {"--box", "3"}}, {orvane, {"--box", "4"}}});
+        const Started four = startTogether(
+            {{orvane, {"--box", "1"}}, {orvane, {"--box", "2"}}, {orvane, {"--box", "3"}}, {orvane, {"--box", "4"}}});
         if (!(b.ok && one.ok && box1.ok && two.ok && four.ok)) {
             failed = true;
             break;
         }
-        auto sum = [](const std::vector<double> &v) { double t = 0; for (double x : v) t += x; return t / 1024; };
+        auto sum = [](const std::vector<double> &v) {
+            double t = 0;
+            for (double x : v)
+                t += x;
+            return t / 1024;
+        };
         start.value.push_back(one.ms[0]);
         start.base.push_back(b.ms[0]);
         start2.value.push_back(maxOf(two.ms));
@@ -402,7 +409,8 @@ int runDriver(int argc, char *argv[])
         }
         if (r.value("shown").toInt() != 12 || r.value("shownAfterEjectAll").toInt() != 0)
             problems << QStringLiteral("render: %1 layers shown, %2 after Eject All")
-                            .arg(r.value("shown").toInt()).arg(r.value("shownAfterEjectAll").toInt());
+                            .arg(r.value("shown").toInt())
+                            .arg(r.value("shownAfterEjectAll").toInt());
         frame.value.push_back(median(fromJson(r.value("interval"))));
         frame.base.push_back(median(fromJson(r.value("hiddenInterval"))));
         frame99.value.push_back(percentile(fromJson(r.value("interval")), 99));
@@ -457,8 +465,8 @@ int runDriver(int argc, char *argv[])
         previewSwaps.base.push_back(1);
     }
 
-    rows = {start, play, play99, cue, cue99, ejectAll, frame, frame99, busy99, mem1, mem2,
-            start2, start4, rss1, rss2, rss4, grow48, grow99, grow99p, preview, previewMax, previewSwaps};
+    rows = {start,  play,   play99, cue,  cue99, ejectAll, frame,  frame99, busy99,  mem1,       mem2,
+            start2, start4, rss1,   rss2, rss4,  grow48,   grow99, grow99p, preview, previewMax, previewSwaps};
 
     // the table, as markdown, and the same as JSON
     const QString revision = qEnvironmentVariable("ORVANE_BENCH_REVISION", QStringLiteral("unknown revision"));
@@ -477,9 +485,14 @@ int runDriver(int argc, char *argv[])
     for (const Row &r : rows) {
         t << "| " << r.id << " | " << r.figure << " | " << triple(r.value) << " | " << r.baseline << " | "
           << triple(r.base) << " | " << triple(ratios(r)) << " | " << r.unit << " |\n";
-        json.append(QJsonObject{{"id", r.id}, {"figure", r.figure}, {"baseline", r.baseline}, {"unit", r.unit},
-                                {"value", stat(r.value)}, {"baselineValue", stat(r.base)},
-                                {"ratio", stat(ratios(r))}, {"runs", toJson(r.value)},
+        json.append(QJsonObject{{"id", r.id},
+                                {"figure", r.figure},
+                                {"baseline", r.baseline},
+                                {"unit", r.unit},
+                                {"value", stat(r.value)},
+                                {"baselineValue", stat(r.base)},
+                                {"ratio", stat(ratios(r))},
+                                {"runs", toJson(r.value)},
                                 {"baselineRuns", toJson(r.base)}});
     }
     t.flush();
@@ -488,8 +501,11 @@ int runDriver(int argc, char *argv[])
         std::printf("problem: %s\n", qPrintable(p));
 
     QFile out(c.out + "/results.json");
-    const QJsonObject doc{{"machine", machine}, {"smoke", c.smoke}, {"rows", json},
-                          {"problems", QJsonArray::fromStringList(problems)}, {"complete", !failed}};
+    const QJsonObject doc{{"machine", machine},
+                          {"smoke", c.smoke},
+                          {"rows", json},
+                          {"problems", QJsonArray::fromStringList(problems)},
+                          {"complete", !failed}};
     if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(doc).toJson()) < 0) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(out.fileName()));
         return 1;

@@ -57,10 +57,7 @@ double usSince(qint64 startNs) { return (clockNs.nsecsElapsed() - startNs) / 100
 class Window
 {
 public:
-    explicit Window(QQuickWindow *w) : m_window(w)
-    {
-        m_renders = m_window->property("renders").value<QObject *>();
-    }
+    explicit Window(QQuickWindow *w) : m_window(w) { m_renders = m_window->property("renders").value<QObject *>(); }
 
     QQuickWindow *window() const { return m_window; }
     int layers() const { return m_renders ? m_renders->property("count").toInt() : 0; }
@@ -74,10 +71,7 @@ public:
         QMetaObject::invokeMethod(m_window, "send", Q_ARG(QVariant, type), Q_ARG(QVariant, QVariant()));
     }
 
-    void sendAll(const QString &type)
-    {
-        QMetaObject::invokeMethod(m_window, "sendAll", Q_ARG(QVariant, type));
-    }
+    void sendAll(const QString &type) { QMetaObject::invokeMethod(m_window, "sendAll", Q_ARG(QVariant, type)); }
 
     QQuickItem *render(int i) const
     {
@@ -252,7 +246,7 @@ QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
             const qint64 t = clockNs.nsecsElapsed();
             const QJSValue r = roundTrip.call({QString::fromLatin1(name)});
             const double us = usSince(t);
-            if (k >= 20)   // the first calls compile the function
+            if (k >= 20) // the first calls compile the function
                 v.push_back(us);
             if (!r.isNumber())
                 problems << QStringLiteral("baseline %1: %2").arg(QLatin1String(name), r.toString());
@@ -278,21 +272,27 @@ class FrameClock : public QObject
 public:
     explicit FrameClock(QQuickWindow *w)
     {
-        connect(w, &QQuickWindow::afterAnimating, this, [this] {
-            // a step that changes nothing renders no frame: the latest step before a swap counts
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_started = clockNs.nsecsElapsed();
-        }, Qt::DirectConnection);
-        connect(w, &QQuickWindow::frameSwapped, this, [this] {
-            const qint64 now = clockNs.nsecsElapsed();
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_recording) {
-                m_swaps.push_back(now);
-                if (m_started >= 0)
-                    m_busy.push_back((now - m_started) / 1e6);
-            }
-            m_started = -1;
-        }, Qt::DirectConnection);
+        connect(
+            w, &QQuickWindow::afterAnimating, this,
+            [this] {
+                // a step that changes nothing renders no frame: the latest step before a swap counts
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_started = clockNs.nsecsElapsed();
+            },
+            Qt::DirectConnection);
+        connect(
+            w, &QQuickWindow::frameSwapped, this,
+            [this] {
+                const qint64 now = clockNs.nsecsElapsed();
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_recording) {
+                    m_swaps.push_back(now);
+                    if (m_started >= 0)
+                        m_busy.push_back((now - m_started) / 1e6);
+                }
+                m_started = -1;
+            },
+            Qt::DirectConnection);
     }
 
     void record(double seconds, std::vector<double> &intervals, std::vector<double> &busy)
@@ -370,8 +370,7 @@ QJsonObject memory(Window &w, const Options &o)
             QCoreApplication::processEvents();
             if (done % 10000 == 9999 && traceFd != 2) {
                 // the trace of 100,000 commands would fill the disk; the file is started again
-                if (ftruncate(traceFd, 0) != 0 || lseek(traceFd, 0, SEEK_SET) < 0) {
-                }
+                if (ftruncate(traceFd, 0) != 0 || lseek(traceFd, 0, SEEK_SET) < 0) { }
             }
         }
         pump(500);
@@ -389,30 +388,36 @@ class PreviewProbe : public QObject
 public:
     PreviewProbe(QQuickWindow *w, QRect area) : m_area(area)
     {
-        connect(w, &QQuickWindow::afterRendering, this, [this, w] {
-            QOpenGLContext *gl = QOpenGLContext::currentContext();
-            if (!gl)
-                return;
-            const qreal dpr = w->effectiveDevicePixelRatio();
-            const QRect a(QPoint(int(m_area.x() * dpr), int(m_area.y() * dpr)),
-                          QSize(int(m_area.width() * dpr), int(m_area.height() * dpr)));
-            const int fbHeight = int(w->height() * dpr);
-            std::vector<uchar> pixels(size_t(a.width() * a.height() * 4));
-            gl->functions()->glReadPixels(a.x(), fbHeight - a.y() - a.height(), a.width(), a.height(), GL_RGBA,
-                                          GL_UNSIGNED_BYTE, pixels.data());
-            int red = 0;
-            for (size_t i = 0; i + 3 < pixels.size(); i += 4)
-                red += pixels[i] > 200 && pixels[i + 1] < 80 && pixels[i + 2] < 80 ? 1 : 0;
-            m_pendingVisible = red * 4 >= a.width() * a.height();   // a quarter of the sample is the layer's red
-        }, Qt::DirectConnection);
-        connect(w, &QQuickWindow::frameSwapped, this, [this] {
-            const int frame = ++m_frames;
-            if (m_pendingVisible)
-                m_lastVisibleFrame = frame;
-            else
-                m_lastHiddenFrame = frame;
-            m_swapNs = clockNs.nsecsElapsed();
-        }, Qt::DirectConnection);
+        connect(
+            w, &QQuickWindow::afterRendering, this,
+            [this, w] {
+                QOpenGLContext *gl = QOpenGLContext::currentContext();
+                if (!gl)
+                    return;
+                const qreal dpr = w->effectiveDevicePixelRatio();
+                const QRect a(QPoint(int(m_area.x() * dpr), int(m_area.y() * dpr)),
+                              QSize(int(m_area.width() * dpr), int(m_area.height() * dpr)));
+                const int fbHeight = int(w->height() * dpr);
+                std::vector<uchar> pixels(size_t(a.width() * a.height() * 4));
+                gl->functions()->glReadPixels(a.x(), fbHeight - a.y() - a.height(), a.width(), a.height(), GL_RGBA,
+                                              GL_UNSIGNED_BYTE, pixels.data());
+                int red = 0;
+                for (size_t i = 0; i + 3 < pixels.size(); i += 4)
+                    red += pixels[i] > 200 && pixels[i + 1] < 80 && pixels[i + 2] < 80 ? 1 : 0;
+                m_pendingVisible = red * 4 >= a.width() * a.height(); // a quarter of the sample is the layer's red
+            },
+            Qt::DirectConnection);
+        connect(
+            w, &QQuickWindow::frameSwapped, this,
+            [this] {
+                const int frame = ++m_frames;
+                if (m_pendingVisible)
+                    m_lastVisibleFrame = frame;
+                else
+                    m_lastHiddenFrame = frame;
+                m_swapNs = clockNs.nsecsElapsed();
+            },
+            Qt::DirectConnection);
     }
 
     std::atomic<int> m_frames{0};
@@ -444,7 +449,8 @@ QJsonObject clickToPreview(Window &w, const Options &o)
     QQuickItem *preview = w.window()->findChild<QQuickItem *>(QStringLiteral("preview"));
     QQuickItem *play = w.button(QStringLiteral("Play"));
     if (!preview || !play) {
-        out.insert(QStringLiteral("problems"), QJsonArray{preview ? QStringLiteral("no Play button") : QStringLiteral("no preview")});
+        out.insert(QStringLiteral("problems"),
+                   QJsonArray{preview ? QStringLiteral("no Play button") : QStringLiteral("no preview")});
         return out;
     }
     // Layer 1's rotating box stands at x 160..640 of the 1920 x 1080 atlas, centred at y 540;
@@ -460,15 +466,18 @@ QJsonObject clickToPreview(Window &w, const Options &o)
     w.selectLayer(0);
     std::vector<double> frames, ms, periods;
     for (int k = 0; k < o.iterations; ++k) {
-        w.send(QStringLiteral("DSK_Cue"));   // loaded and hidden
+        w.send(QStringLiteral("DSK_Cue")); // loaded and hidden
         const int hiddenFrom = probe.m_frames;
         // a window where nothing changes renders nothing: the clock's tick brings a frame each second
-        if (!waitUntil([&] { return probe.m_lastHiddenFrame > hiddenFrom && probe.m_lastHiddenFrame > probe.m_lastVisibleFrame; },
-                       5000)) {
+        if (!waitUntil(
+                [&] {
+                    return probe.m_lastHiddenFrame > hiddenFrom && probe.m_lastHiddenFrame > probe.m_lastVisibleFrame;
+                },
+                5000)) {
             problems << QStringLiteral("the layer did not disappear after Cue");
             continue;
         }
-        pump(k % 2 == 0 ? 7 : 13);   // the click lands anywhere within the frame period
+        pump(k % 2 == 0 ? 7 : 13); // the click lands anywhere within the frame period
         const int before = probe.m_frames;
         const qint64 t0 = clockNs.nsecsElapsed();
         QTest::mouseClick(w.window(), Qt::LeftButton, Qt::NoModifier, click.toPoint());
@@ -520,13 +529,15 @@ int runHost(int argc, char *argv[])
     engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
     engine.addImportPath(qmlDir);
     engine.load(QUrl::fromLocalFile(qmlDir + QStringLiteral("/main.qml")));
-    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    auto *window =
+        engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (!window) {
         std::fprintf(stderr, "the output window did not load (see the trace)\n");
         return 2;
     }
     std::atomic<bool> shown{false};
-    QObject::connect(window, &QQuickWindow::frameSwapped, window, [&shown] { shown = true; }, Qt::DirectConnection);
+    QObject::connect(
+        window, &QQuickWindow::frameSwapped, window, [&shown] { shown = true; }, Qt::DirectConnection);
     if (!waitUntil([&] { return shown && window->contentItem()->width() > 0; }, 30000)) {
         std::fprintf(stderr, "the output window showed no frame\n");
         return 2;

@@ -10,10 +10,7 @@ class Setup : public QObject
     Q_OBJECT
 
 public slots:
-    void applicationAvailable()
-    {
-        setOrvaneIdentity();
-    }
+    void applicationAvailable() { setOrvaneIdentity(); }
 
     void qmlEngineAvailable(QQmlEngine *engine)
     {

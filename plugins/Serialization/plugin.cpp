@@ -7,10 +7,10 @@
 
 void SerializationPlugin::registerTypes(const char *uri)
 {
-    qmlRegisterSingletonType<Serialization>(uri, 1, 0, "Serialization",
-        [](QQmlEngine *, QJSEngine *js) -> QObject * { return new Serialization(js); });
+    qmlRegisterSingletonType<Serialization>(
+        uri, 1, 0, "Serialization", [](QQmlEngine *, QJSEngine *js) -> QObject * { return new Serialization(js); });
     qmlRegisterSingletonType<QmlUtils>(uri, 1, 0, "QmlUtils",
-        [](QQmlEngine *, QJSEngine *js) -> QObject * { return new QmlUtils(js); });
+                                       [](QQmlEngine *, QJSEngine *js) -> QObject * { return new QmlUtils(js); });
     qmlRegisterSingletonType<Process>(uri, 1, 0, "Process",
-        [](QQmlEngine *, QJSEngine *) -> QObject * { return new Process; });
+                                      [](QQmlEngine *, QJSEngine *) -> QObject * { return new Process; });
 }

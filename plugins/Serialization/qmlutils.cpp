@@ -4,10 +4,7 @@
 #include <QTimer>
 #include <QtDebug>
 
-QmlUtils::QmlUtils(QJSEngine *engine, QObject *parent)
-    : QObject(parent), m_engine(engine)
-{
-}
+QmlUtils::QmlUtils(QJSEngine *engine, QObject *parent) : QObject(parent), m_engine(engine) { }
 
 QmlUtils::~QmlUtils() = default;
 
@@ -23,8 +20,8 @@ QJSValue QmlUtils::singleShot(int ms, const QJSValue &callback)
     if (!m_engine)
         return QJSValue();
     if (m_makeTrigger.isUndefined())
-        m_makeTrigger = m_engine->evaluate(
-            QStringLiteral("(function (utils, id) { return function () { utils.fire(id) } })"));
+        m_makeTrigger =
+            m_engine->evaluate(QStringLiteral("(function (utils, id) { return function () { utils.fire(id) } })"));
     return m_makeTrigger.call({m_engine->newQObject(this), QJSValue(id)});
 }
 

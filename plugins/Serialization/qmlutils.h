@@ -26,7 +26,8 @@ public:
     int pendingCount() const { return m_pending.size(); }
 
 private:
-    struct Pending {
+    struct Pending
+    {
         QTimer *timer;
         QJSValue callback;
     };

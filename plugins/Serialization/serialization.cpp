@@ -10,22 +10,15 @@
 #include <QtDebug>
 
 Serialization::Serialization(QJSEngine *engine, QObject *parent)
-    : QObject(parent), m_engine(engine),
-      m_dataDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+    : QObject(parent), m_engine(engine), m_dataDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
 {
     if (!m_dataDir.isEmpty() && !QDir().mkpath(m_dataDir))
         qWarning().noquote() << "Can't create application data directory" << m_dataDir;
 }
 
-QString Serialization::applicationDataDirPath() const
-{
-    return m_dataDir;
-}
+QString Serialization::applicationDataDirPath() const { return m_dataDir; }
 
-QString Serialization::resolve(const QString &path) const
-{
-    return orvane::localPath(path, m_dataDir);
-}
+QString Serialization::resolve(const QString &path) const { return orvane::localPath(path, m_dataDir); }
 
 // JSON goes through the engine's own JSON object so that keys keep their insertion order.
 QJSValue Serialization::parseJson(const QString &text) const
@@ -43,7 +36,8 @@ QString Serialization::stringifyJson(const QJSValue &value, int indent) const
 {
     if (!m_engine)
         return QString();
-    QJSValue stringify = m_engine->globalObject().property(QStringLiteral("JSON")).property(QStringLiteral("stringify"));
+    QJSValue stringify =
+        m_engine->globalObject().property(QStringLiteral("JSON")).property(QStringLiteral("stringify"));
     QJSValue result = stringify.call({value, QJSValue(QJSValue::NullValue), QJSValue(indent)});
     if (result.isError() || !result.isString())
         return QString();
@@ -117,12 +111,6 @@ QString Serialization::getEnv(const QString &name) const
     return qEnvironmentVariable(name.toLocal8Bit().constData());
 }
 
-QString Serialization::writeToMemory(const QJSValue &value) const
-{
-    return stringifyJson(value, 0);
-}
+QString Serialization::writeToMemory(const QJSValue &value) const { return stringifyJson(value, 0); }
 
-QJSValue Serialization::readFromMemory(const QString &stored) const
-{
-    return parseJson(stored);
-}
+QJSValue Serialization::readFromMemory(const QString &stored) const { return parseJson(stored); }

@@ -3,14 +3,8 @@
 
 #include <QtQml>
 
-QmlPlugin::QmlPlugin()
-    : QQmlExtensionPlugin(nullptr)
-{
-}
+QmlPlugin::QmlPlugin() : QQmlExtensionPlugin(nullptr) { }
 
 QmlPlugin::~QmlPlugin() = default;
 
-void QmlPlugin::registerTypes(const char *uri)
-{
-    qmlRegisterType<TavroBoxPlayer>(uri, 1, 0, "TavroBoxPlayer");
-}
+void QmlPlugin::registerTypes(const char *uri) { qmlRegisterType<TavroBoxPlayer>(uri, 1, 0, "TavroBoxPlayer"); }

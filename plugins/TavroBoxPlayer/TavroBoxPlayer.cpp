@@ -2,16 +2,9 @@
 
 #include <QDebug>
 
-TavroBoxPlayer::TavroBoxPlayer(QObject *parent)
-    : QObject(parent)
-{
-    setName(QStringLiteral("Default Name"));
-}
+TavroBoxPlayer::TavroBoxPlayer(QObject *parent) : QObject(parent) { setName(QStringLiteral("Default Name")); }
 
-QString TavroBoxPlayer::name() const
-{
-    return m_name;
-}
+QString TavroBoxPlayer::name() const { return m_name; }
 
 void TavroBoxPlayer::setName(const QString &name)
 {
@@ -21,7 +14,4 @@ void TavroBoxPlayer::setName(const QString &name)
     emit nameChanged();
 }
 
-void TavroBoxPlayer::printMessage(const QString &message)
-{
-    qDebug() << "Message from C++:" << message;
-}
+void TavroBoxPlayer::printMessage(const QString &message) { qDebug() << "Message from C++:" << message; }

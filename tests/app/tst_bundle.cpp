@@ -40,15 +40,25 @@ class BundleTest : public QObject
 private slots:
     void holdsExactlyTheProgramsFiles()
     {
-        QStringList expected{
-            "/main.qml", "/MixerRender.qml", "/qtquickcontrols2.conf",
-            "/common/qmldir", "/common/Debug.qml", "/common/ConfigLoader.qml",
-            "/common/MixerDialog.qml", "/common/DialogButton.qml", "/common/MixerButton.qml",
-            "/common/MixerComboBox.qml", "/common/MixerMenuBar.qml", "/common/PreserveAspectFit.qml",
-            "/common/VendorInfo.qml",
-            "/TimeScheduler/qmldir", "/TimeScheduler/TimeScheduler.qml",
-            "/MixerThemeManager/qmldir", "/MixerThemeManager/MixerThemeManager.qml",
-            "/MixerThemeManager/MixerTheme.qml", "/MixerThemeManager/StyledImageDesc.qml"};
+        QStringList expected{"/main.qml",
+                             "/MixerRender.qml",
+                             "/qtquickcontrols2.conf",
+                             "/common/qmldir",
+                             "/common/Debug.qml",
+                             "/common/ConfigLoader.qml",
+                             "/common/MixerDialog.qml",
+                             "/common/DialogButton.qml",
+                             "/common/MixerButton.qml",
+                             "/common/MixerComboBox.qml",
+                             "/common/MixerMenuBar.qml",
+                             "/common/PreserveAspectFit.qml",
+                             "/common/VendorInfo.qml",
+                             "/TimeScheduler/qmldir",
+                             "/TimeScheduler/TimeScheduler.qml",
+                             "/MixerThemeManager/qmldir",
+                             "/MixerThemeManager/MixerThemeManager.qml",
+                             "/MixerThemeManager/MixerTheme.qml",
+                             "/MixerThemeManager/StyledImageDesc.qml"};
         expected.sort();
         QCOMPARE(bundleFiles(), expected);
         for (const QString &file : expected)
@@ -89,8 +99,8 @@ private slots:
         QCOMPARE(conf.status(), QSettings::NoError);
         QStringList keys = conf.allKeys();
         keys.sort();
-        QCOMPARE(keys, (QStringList{"Controls/Style", "Material/Accent", "Material/Primary",
-                                    "Material/Theme", "Universal/Theme"}));
+        QCOMPARE(keys, (QStringList{"Controls/Style", "Material/Accent", "Material/Primary", "Material/Theme",
+                                    "Universal/Theme"}));
         QCOMPARE(conf.value("Controls/Style").toString(), QString("Material"));
         QCOMPARE(conf.value("Universal/Theme").toString(), QString("Dark"));
         QCOMPARE(conf.value("Material/Theme").toString(), QString("Dark"));

@@ -52,18 +52,20 @@ QStringList windowTitles(qint64 pid)
         unsigned long items = 0, after = 0;
         unsigned char *data = nullptr;
         if (pidAtom == None
-            || XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format,
-                                  &items, &after, &data) != Success)
+            || XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                                  &data)
+                   != Success)
             continue;
         const bool ours = data && format == 32 && items == 1
-            && *reinterpret_cast<unsigned long *>(data) == static_cast<unsigned long>(pid);
+                          && *reinterpret_cast<unsigned long *>(data) == static_cast<unsigned long>(pid);
         if (data)
             XFree(data);
         data = nullptr;
         if (!ours || nameAtom == None)
             continue;
-        if (XGetWindowProperty(display, window, nameAtom, 0, 1024, False, utf8, &type, &format, &items,
-                               &after, &data) == Success && data && format == 8 && items > 0)
+        if (XGetWindowProperty(display, window, nameAtom, 0, 1024, False, utf8, &type, &format, &items, &after, &data)
+                == Success
+            && data && format == 8 && items > 0)
             titles << QString::fromUtf8(reinterpret_cast<char *>(data), int(items));
         if (data)
             XFree(data);
@@ -108,9 +110,11 @@ private:
             QVERIFY(m_home->isValid());
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QList<QPair<QString, QString>> dirs{{"HOME", "/home"}, {"XDG_DATA_HOME", "/data"},
-                                                 {"XDG_CONFIG_HOME", "/config"},
-                                                 {"XDG_CACHE_HOME", "/cache"}, {"logDir", "/log"}};
+        const QList<QPair<QString, QString>> dirs{{"HOME", "/home"},
+                                                  {"XDG_DATA_HOME", "/data"},
+                                                  {"XDG_CONFIG_HOME", "/config"},
+                                                  {"XDG_CACHE_HOME", "/cache"},
+                                                  {"logDir", "/log"}};
         for (const auto &dir : dirs) {
             QVERIFY(QDir().mkpath(m_home->path() + dir.second));
             env.insert(dir.first, m_home->path() + dir.second);
@@ -148,16 +152,21 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("otherFile");
-        QTest::newRow("absent") << QStringList() << "Orvane --box 0" << "output_config.json"
+        QTest::newRow("absent") << QStringList() << "Orvane --box 0"
+                                << "output_config.json"
                                 << "output_config-0.json";
-        QTest::newRow("0") << QStringList{"--box", "0"} << "Orvane --box 0" << "output_config.json"
+        QTest::newRow("0") << QStringList{"--box", "0"} << "Orvane --box 0"
+                           << "output_config.json"
                            << "output_config-0.json";
-        QTest::newRow("2") << QStringList{"--box", "2"} << "Orvane --box 2" << "output_config-2.json"
+        QTest::newRow("2") << QStringList{"--box", "2"} << "Orvane --box 2"
+                           << "output_config-2.json"
                            << "output_config.json";
-        QTest::newRow("last argument") << QStringList{"--box"} << "Orvane --box 0" << "output_config.json"
+        QTest::newRow("last argument") << QStringList{"--box"} << "Orvane --box 0"
+                                       << "output_config.json"
                                        << "output_config-.json";
         QTest::newRow("not a number") << QStringList{"--box", "two"} << "Orvane --box 0"
-                                      << "output_config.json" << "output_config-two.json";
+                                      << "output_config.json"
+                                      << "output_config-two.json";
     }
 
     // One output per box number: its own configuration file, written with the default on a
@@ -239,14 +248,13 @@ private slots:
         QCOMPARE(renders->property("count").toInt(), 12);
         for (int i = 0; i < 12; ++i) {
             QQuickItem *render = nullptr;
-            QVERIFY(QMetaObject::invokeMethod(renders, "itemAt", Q_RETURN_ARG(QQuickItem *, render),
-                                              Q_ARG(int, i)));
+            QVERIFY(QMetaObject::invokeMethod(renders, "itemAt", Q_RETURN_ARG(QQuickItem *, render), Q_ARG(int, i)));
             QVERIFY(render);
             QCOMPARE(render->property("index").toInt(), i + 1);
             QCOMPARE(render->property("iLayer").toInt(), 201 + i);
         }
-        const QString config = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-            + "/output_config-2.json";
+        const QString config =
+            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + "/output_config-2.json";
         QVERIFY2(QFile::exists(config), qPrintable(config));
     }
 };

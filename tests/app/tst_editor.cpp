@@ -46,10 +46,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        setOrvaneIdentity();
-    }
+    void initTestCase() { setOrvaneIdentity(); }
 
     void saveAndExitTakesEffectAtTheNextStart()
     {

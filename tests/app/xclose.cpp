@@ -17,10 +17,7 @@ namespace {
 
 // Windows come and go while the tree is walked (the program creates helper windows as it starts);
 // asking about one that has just gone is not a failure, whereas Xlib's default handler would exit.
-int ignoreErrors(Display *, XErrorEvent *)
-{
-    return 0;
-}
+int ignoreErrors(Display *, XErrorEvent *) { return 0; }
 
 bool readCardinal(Display *display, Window window, Atom property, unsigned long &value)
 {
@@ -28,8 +25,9 @@ bool readCardinal(Display *display, Window window, Atom property, unsigned long 
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char *data = nullptr;
-    const bool ok = XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &type,
-                                       &format, &count, &after, &data) == Success
+    const bool ok =
+        XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data)
+            == Success
         && type == XA_CARDINAL && format == 32 && count == 1;
     if (ok)
         value = *reinterpret_cast<unsigned long *>(data);
@@ -45,8 +43,9 @@ std::string title(Display *display, Window window, Atom netWmName, Atom utf8)
     unsigned long count = 0, after = 0;
     unsigned char *data = nullptr;
     std::string result;
-    if (XGetWindowProperty(display, window, netWmName, 0, 1024, False, utf8, &type, &format, &count,
-                           &after, &data) == Success && data && type == utf8 && format == 8)
+    if (XGetWindowProperty(display, window, netWmName, 0, 1024, False, utf8, &type, &format, &count, &after, &data)
+            == Success
+        && data && type == utf8 && format == 8)
         result.assign(reinterpret_cast<char *>(data), count);
     if (data)
         XFree(data);

@@ -31,11 +31,13 @@ int main(int argc, char *argv[])
     QObject *window = engine.rootObjects().first();
     window->setProperty("currentIndex", 0);
 
-    const char *function = mode == QLatin1String("config") ? "saveConfig"
-                         : mode == QLatin1String("queue") ? "saveQueue" : "saveCurrentGfxc";
+    const char *function = mode == QLatin1String("config")  ? "saveConfig"
+                           : mode == QLatin1String("queue") ? "saveQueue"
+                                                            : "saveCurrentGfxc";
     auto text = [&mode](int version) {
-        return mode == QLatin1String("config") ? faults::configText(version)
-             : mode == QLatin1String("queue") ? faults::queueText(version) : faults::containerText(version);
+        return mode == QLatin1String("config")  ? faults::configText(version)
+               : mode == QLatin1String("queue") ? faults::queueText(version)
+                                                : faults::containerText(version);
     };
     for (long i = 0;; ++i) {
         QVariant saved;

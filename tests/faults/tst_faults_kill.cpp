@@ -56,7 +56,8 @@ private slots:
     {
         setOrvaneIdentity();
         const quint32 seed = qEnvironmentVariableIsSet("ORVANE_FAULT_SEED")
-            ? qEnvironmentVariableIntValue("ORVANE_FAULT_SEED") : QRandomGenerator::system()->generate();
+                                 ? qEnvironmentVariableIntValue("ORVANE_FAULT_SEED")
+                                 : QRandomGenerator::system()->generate();
         m_random.seed(seed);
         qInfo("kill times from ORVANE_FAULT_SEED=%u", seed);
         QDir().mkpath(dataDir());
@@ -66,9 +67,12 @@ private slots:
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("file");
-        QTest::newRow("configuration (editor)") << "config" << "output_config.json";
-        QTest::newRow("queue file") << "queue" << "queue.json";
-        QTest::newRow("scene container") << "container" << "Layers/SCENE-01/SCENE-01.gfxc";
+        QTest::newRow("configuration (editor)") << "config"
+                                                << "output_config.json";
+        QTest::newRow("queue file") << "queue"
+                                    << "queue.json";
+        QTest::newRow("scene container") << "container"
+                                         << "Layers/SCENE-01/SCENE-01.gfxc";
     }
 
     void killWhileWriting()
@@ -123,13 +127,13 @@ private slots:
     {
         const QString path = dataDir() + "/output_config.json";
         const QString padding = faults::padding();
-        const QSet<QString> known = {"noboard", "nopreview", "dynamic", "project", "padding", "directory",
-                                     "boardEnabled", "exitOnEject", "renderNumber", "cacheTime",
+        const QSet<QString> known = {"noboard",    "nopreview",    "dynamic",     "project",      "padding",
+                                     "directory",  "boardEnabled", "exitOnEject", "renderNumber", "cacheTime",
                                      "bufferSize", "installFonts", "traceMemInfo"};
         int migrated = 0;
         for (int round = 0; round < 10; ++round) {
-            QJsonObject old{{"noboard", true}, {"nopreview", 1}, {"dynamic", 1}, {"project", "x/y.prj"},
-                            {"directory", "Layers"}, {"padding", padding}};
+            QJsonObject old{{"noboard", true},      {"nopreview", 1},        {"dynamic", 1},
+                            {"project", "x/y.prj"}, {"directory", "Layers"}, {"padding", padding}};
             QFile out(path);
             QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
             out.write(QJsonDocument(old).toJson());

@@ -39,9 +39,9 @@ bool put(const QString &file, const QByteArray &data)
     return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(data) == data.size();
 }
 
-const QStringList scriptFaults = {"TypeError", "ReferenceError", "RangeError", "is not a function",
-                                  "Cannot read property", "Cannot assign", "Unable to assign",
-                                  "Binding loop", "is not defined"};
+const QStringList scriptFaults = {"TypeError",         "ReferenceError",       "RangeError",
+                                  "is not a function", "Cannot read property", "Cannot assign",
+                                  "Unable to assign",  "Binding loop",         "is not defined"};
 
 QString scriptFault(const QString &log)
 {
@@ -114,16 +114,14 @@ class TestFaultsStart : public QObject
         QQuickItem *layer = nullptr;
         QMetaObject::invokeMethod(repeater, "itemAt", Q_RETURN_ARG(QQuickItem *, layer), Q_ARG(int, 0));
         const QString reply = QStringLiteral("{\"_id\": 1, \"type\": \"DSK_Play\", \"status\": \"Error\", "
-                                             "\"message\": \"%1\"}").arg(message);
+                                             "\"message\": \"%1\"}")
+                                  .arg(message);
         QMetaObject::invokeMethod(window, "reply", Q_ARG(QVariant, reply), Q_ARG(QVariant, 1),
                                   Q_ARG(QVariant, QVariant::fromValue<QObject *>(layer)));
     }
 
 private slots:
-    void initTestCase()
-    {
-        setOrvaneIdentity();
-    }
+    void initTestCase() { setOrvaneIdentity(); }
 
     void cleanup()
     {
@@ -137,13 +135,27 @@ private slots:
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("data home is a file") << "XDG_DATA_HOME" << "file" << "Can't create application data directory";
-        QTest::newRow("settings home is a file") << "XDG_CONFIG_HOME" << "file" << "";
-        QTest::newRow("log directory is a file") << "logDir" << "file" << "";
-        QTest::newRow("data home missing") << "XDG_DATA_HOME" << "missing" << "";
-        QTest::newRow("log directory missing") << "logDir" << "missing" << "";
-        QTest::newRow("data directory read-only") << "XDG_DATA_HOME" << "read-only" << "Can't write config";
-        QTest::newRow("configured scene directory is a file") << "directory" << "file" << "";
+        QTest::newRow("data home is a file") << "XDG_DATA_HOME"
+                                             << "file"
+                                             << "Can't create application data directory";
+        QTest::newRow("settings home is a file") << "XDG_CONFIG_HOME"
+                                                 << "file"
+                                                 << "";
+        QTest::newRow("log directory is a file") << "logDir"
+                                                 << "file"
+                                                 << "";
+        QTest::newRow("data home missing") << "XDG_DATA_HOME"
+                                           << "missing"
+                                           << "";
+        QTest::newRow("log directory missing") << "logDir"
+                                               << "missing"
+                                               << "";
+        QTest::newRow("data directory read-only") << "XDG_DATA_HOME"
+                                                  << "read-only"
+                                                  << "Can't write config";
+        QTest::newRow("configured scene directory is a file") << "directory"
+                                                              << "file"
+                                                              << "";
     }
 
     void unusableDirectories()
@@ -151,7 +163,8 @@ private slots:
         QFETCH(QString, variable);
         QFETCH(QString, kind);
         QFETCH(QString, expected);
-        const QString place = root() + "/case-" + QString::number(QTest::currentDataTag()[0]) + QString::number(qHash(QString(QTest::currentDataTag())));
+        const QString place = root() + "/case-" + QString::number(QTest::currentDataTag()[0])
+                              + QString::number(qHash(QString(QTest::currentDataTag())));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         QString target = place + "/target";
         QString wrapper;
@@ -175,7 +188,8 @@ private slots:
             keptFile = target + "/Quarnet/Orvane/output_config.json";
             QVERIFY(put(keptFile, kept.trimmed().prepend("{\"noboard\": true, \"note\": \"").append("\"}")));
             QVERIFY(QFile::setPermissions(target + "/Quarnet/Orvane", QFileDevice::ReadOwner | QFileDevice::ExeOwner
-                                          | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
+                                                                          | QFileDevice::ReadGroup
+                                                                          | QFileDevice::ExeGroup));
             env.insert(variable, target);
             wrapper = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
             if (wrapper.isEmpty() && geteuid() == 0)
@@ -185,7 +199,8 @@ private slots:
 
         QString log;
         const bool alive = runProgram(env, &log, wrapper);
-        QFile::setPermissions(target + "/Quarnet/Orvane", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(target + "/Quarnet/Orvane",
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY2(alive, qPrintable(log.right(2000)));
         QVERIFY2(scriptFault(log).isEmpty(), qPrintable(log.right(2000)));
         if (!expected.isEmpty())
@@ -206,13 +221,14 @@ private slots:
         QTest::newRow("array") << QByteArray("[1, 2, 3]") << unusable << true;
         QTest::newRow("number") << QByteArray("42") << unusable << true;
         QTest::newRow("string") << QByteArray("\"Layers\"") << unusable << true;
-        QTest::newRow("renderNumber abc") << QByteArray("{\"renderNumber\": \"abc\"}")
-                                          << "Config renderNumber \"abc\" replaced by 12" << false;
+        QTest::newRow("renderNumber abc")
+            << QByteArray("{\"renderNumber\": \"abc\"}") << "Config renderNumber \"abc\" replaced by 12" << false;
         QTest::newRow("renderNumber -3") << QByteArray("{\"renderNumber\": -3}")
                                          << "Config renderNumber -3 replaced by 12" << false;
-        QTest::newRow("renderNumber 1000000") << QByteArray("{\"renderNumber\": 1000000}")
-                                              << "Config renderNumber 1000000 replaced by 99" << false;
-        QTest::newRow("directory 5") << QByteArray("{\"directory\": 5}") << "Config directory 5 replaced by \"\"" << false;
+        QTest::newRow("renderNumber 1000000")
+            << QByteArray("{\"renderNumber\": 1000000}") << "Config renderNumber 1000000 replaced by 99" << false;
+        QTest::newRow("directory 5") << QByteArray("{\"directory\": 5}") << "Config directory 5 replaced by \"\""
+                                     << false;
         QTest::newRow("board null") << QByteArray("{\"board\": null, \"directory\": \"Layers\"}") << "" << false;
     }
 
@@ -278,8 +294,7 @@ private slots:
             QFile fill(filler);
             QVERIFY(fill.open(QIODevice::WriteOnly));
             const QByteArray block(4096, 'f');
-            while (fill.write(block) == block.size() && fill.flush()) {
-            }
+            while (fill.write(block) == block.size() && fill.flush()) { }
         } else {
             qInfo("no tmpfs of its own here; a file size limit stands in for the full disk");
             oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -294,7 +309,8 @@ private slots:
         QVERIFY(!typeInto(main, "Container", faults::containerText(1)));
         QVERIFY(!typeInto(main, "Queues", faults::queueText(1)));
         QVariant saved;
-        QMetaObject::invokeMethod(main, "saveConfig", Q_RETURN_ARG(QVariant, saved), Q_ARG(QVariant, faults::configText(1)));
+        QMetaObject::invokeMethod(main, "saveConfig", Q_RETURN_ARG(QVariant, saved),
+                                  Q_ARG(QVariant, faults::configText(1)));
         QCOMPARE(saved.toBool(), false);
         errorReply(main, QStringLiteral("disk full ") + big.left(20000));
         QCOMPARE(main->property("errorn").toInt(), 1);

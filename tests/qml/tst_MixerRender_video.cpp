@@ -36,9 +36,8 @@ void TestMixerRenderVideo::initTestCase()
     // 25 frames at 25 fps: a one-second clip, so a few seconds show several loops.
     QProcess gst;
     gst.start(QStringLiteral("gst-launch-1.0"),
-              {"-q", "videotestsrc", "num-buffers=25", "!",
-               "video/x-raw,width=320,height=180,framerate=25/1", "!", "jpegenc", "!", "avimux",
-               "!", "filesink", "location=" + m_clip});
+              {"-q", "videotestsrc", "num-buffers=25", "!", "video/x-raw,width=320,height=180,framerate=25/1", "!",
+               "jpegenc", "!", "avimux", "!", "filesink", "location=" + m_clip});
     QVERIFY2(gst.waitForFinished(30000), "gst-launch-1.0 did not finish");
     QCOMPARE(gst.exitStatus(), QProcess::NormalExit);
     QVERIFY2(gst.exitCode() == 0, gst.readAllStandardError().constData());
@@ -54,10 +53,7 @@ void TestMixerRenderVideo::initTestCase()
     QVERIFY(QTest::qWaitForWindowExposed(m_view));
 }
 
-void TestMixerRenderVideo::cleanupTestCase()
-{
-    delete m_view;
-}
+void TestMixerRenderVideo::cleanupTestCase() { delete m_view; }
 
 QObject *TestMixerRenderVideo::createRender(int index)
 {
@@ -69,8 +65,8 @@ QObject *TestMixerRenderVideo::createRender(int index)
 QVariant TestMixerRenderVideo::send(QObject *render, int id, const QString &type, const QVariantMap &params)
 {
     QVariant text;
-    QMetaObject::invokeMethod(m_view->rootObject(), "record", Q_RETURN_ARG(QVariant, text),
-                              Q_ARG(QVariant, id), Q_ARG(QVariant, type), Q_ARG(QVariant, params));
+    QMetaObject::invokeMethod(m_view->rootObject(), "record", Q_RETURN_ARG(QVariant, text), Q_ARG(QVariant, id),
+                              Q_ARG(QVariant, type), Q_ARG(QVariant, params));
     QVariant result;
     QMetaObject::invokeMethod(m_view->rootObject(), "send", Q_RETURN_ARG(QVariant, result),
                               Q_ARG(QVariant, QVariant::fromValue(render)), Q_ARG(QVariant, text),

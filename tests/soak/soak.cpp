@@ -46,8 +46,8 @@ void countObjects()
     qtHookData[4] = reinterpret_cast<quintptr>(&objectRemoved);
 }
 
-std::deque<QString> g_recent;     // the last lines of the log, for a failure report
-QStringList g_step;               // lines of the current step
+std::deque<QString> g_recent; // the last lines of the log, for a failure report
+QStringList g_step;           // lines of the current step
 long long g_lines = 0;
 
 void capture(QtMsgType, const QMessageLogContext &, const QString &message)
@@ -60,12 +60,20 @@ void capture(QtMsgType, const QMessageLogContext &, const QString &message)
 }
 
 // What the engine writes when a script fails; no trace of the program contains these words.
-const QStringList scriptFaults = {
-    QStringLiteral("TypeError"), QStringLiteral("ReferenceError"), QStringLiteral("RangeError"),
-    QStringLiteral("SyntaxError"), QStringLiteral("URIError"), QStringLiteral("is not a function"),
-    QStringLiteral("Cannot read property"), QStringLiteral("Cannot assign"),
-    QStringLiteral("Unable to assign"), QStringLiteral("Binding loop"), QStringLiteral("is not defined"),
-    QStringLiteral("Maximum call stack"), QStringLiteral("is not an object"), QStringLiteral("Error: ")};
+const QStringList scriptFaults = {QStringLiteral("TypeError"),
+                                  QStringLiteral("ReferenceError"),
+                                  QStringLiteral("RangeError"),
+                                  QStringLiteral("SyntaxError"),
+                                  QStringLiteral("URIError"),
+                                  QStringLiteral("is not a function"),
+                                  QStringLiteral("Cannot read property"),
+                                  QStringLiteral("Cannot assign"),
+                                  QStringLiteral("Unable to assign"),
+                                  QStringLiteral("Binding loop"),
+                                  QStringLiteral("is not defined"),
+                                  QStringLiteral("Maximum call stack"),
+                                  QStringLiteral("is not an object"),
+                                  QStringLiteral("Error: ")};
 
 long rssKiB()
 {
@@ -197,8 +205,11 @@ int main(int argc, char *argv[])
                 if (line.contains(fault))
                     return fail(seed, i, action, QStringLiteral("script error: ") + line.left(500));
         if (dispatched < before || after != dispatched)
-            return fail(seed, i, action, QStringLiteral("guid went from %1 to %2, then %3 outside dispatch")
-                                             .arg(before).arg(dispatched).arg(after));
+            return fail(seed, i, action,
+                        QStringLiteral("guid went from %1 to %2, then %3 outside dispatch")
+                            .arg(before)
+                            .arg(dispatched)
+                            .arg(after));
         // every guid taken in this step was handed to a layer with a "command" trace, in order
         QList<double> taken;
         for (const QString &line : qAsConst(g_step)) {
@@ -214,23 +225,30 @@ int main(int argc, char *argv[])
             QStringList seen;
             for (double g : taken)
                 seen << QString::number(g);
-            return fail(seed, i, action, QStringLiteral("guid grew from %1 to %2 but dispatched guids were [%3]")
-                                             .arg(before).arg(after).arg(seen.join(',')));
+            return fail(seed, i, action,
+                        QStringLiteral("guid grew from %1 to %2 but dispatched guids were [%3]")
+                            .arg(before)
+                            .arg(after)
+                            .arg(seen.join(',')));
         }
         const long live = g_liveObjects.load();
         if (i < warmUp) {
             objectsWarm = std::max(objectsWarm, live);
         } else if (live > objectsWarm + objectMargin) {
-            return fail(seed, i, action, QStringLiteral("%1 live objects, %2 at most in the first %3 steps: "
-                                                        "objects released are never deleted")
-                                             .arg(live).arg(objectsWarm).arg(warmUp));
+            return fail(seed, i, action,
+                        QStringLiteral("%1 live objects, %2 at most in the first %3 steps: "
+                                       "objects released are never deleted")
+                            .arg(live)
+                            .arg(objectsWarm)
+                            .arg(warmUp));
         }
         if (i + 1 == warmUp)
             rssWarm = rssKiB();
         const bool reporting = report > 0 && (i + 1) % report == 0;
         if (rssWarm > 0 && (reporting || i + 1 == steps) && rssKiB() > rssWarm + rssMarginKiB)
-            return fail(seed, i, action, QStringLiteral("VmRSS grew from %1 kB after %2 steps to %3 kB")
-                                             .arg(rssWarm).arg(warmUp).arg(rssKiB()));
+            return fail(
+                seed, i, action,
+                QStringLiteral("VmRSS grew from %1 kB after %2 steps to %3 kB").arg(rssWarm).arg(warmUp).arg(rssKiB()));
         if (reporting) {
             std::printf("step=%lld seconds=%.1f VmRSS=%ld kB guid=%.0f errorn=%d objects=%d live=%ld\n", i + 1,
                         clock.elapsed() / 1000.0, rssKiB(), after, window->property("errorn").toInt(),
@@ -243,13 +261,14 @@ int main(int argc, char *argv[])
     }
 
     const long rssEnd = rssKiB();
-    std::printf("passed seed=%u steps=%lld seconds=%.1f guid=%.0f errorn=%d log-lines=%lld VmRSS start=%ld kB end=%ld kB\n",
-                seed, steps, clock.elapsed() / 1000.0, guidOf(window), window->property("errorn").toInt(), g_lines,
-                rssStart, rssEnd);
+    std::printf(
+        "passed seed=%u steps=%lld seconds=%.1f guid=%.0f errorn=%d log-lines=%lld VmRSS start=%ld kB end=%ld kB\n",
+        seed, steps, clock.elapsed() / 1000.0, guidOf(window), window->property("errorn").toInt(), g_lines, rssStart,
+        rssEnd);
     if (rssWarm > 0 && steps > warmUp)
         std::printf("  after step %lld: VmRSS %+.3f kB per 1000 steps; live objects %ld, at most %ld in the first "
-                    "steps\n", warmUp, (rssEnd - rssWarm) * 1000.0 / (steps - warmUp), g_liveObjects.load(),
-                    objectsWarm);
+                    "steps\n",
+                    warmUp, (rssEnd - rssWarm) * 1000.0 / (steps - warmUp), g_liveObjects.load(), objectsWarm);
     const QVariantMap counts = driver->property("counts").toMap();
     for (auto it = counts.begin(); it != counts.end(); ++it)
         std::printf("  %s: %d\n", qPrintable(it.key()), it.value().toInt());

@@ -25,10 +25,7 @@
 
 namespace {
 
-QString testRoot()
-{
-    return qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
-}
+QString testRoot() { return qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()); }
 
 QByteArray contents(const QString &file)
 {
@@ -198,8 +195,8 @@ private slots:
         QCOMPARE(list.property("length").toInt(), 2);
         QCOMPARE(list.property(1).toString(), QString("two"));
 
-        for (const QByteArray &bad : {QByteArray("{\"a\": "), QByteArray(""), QByteArray("not json"),
-                                      QByteArray("{'a': 1}")}) {
+        for (const QByteArray &bad :
+             {QByteArray("{\"a\": "), QByteArray(""), QByteArray("not json"), QByteArray("{'a': 1}")}) {
             const QString file = m_tmp.filePath("invalid.json");
             QVERIFY(put(file, bad));
             const QJSValue value = s.readFromJsonFile(file);
@@ -233,7 +230,8 @@ private slots:
         QCOMPARE(m_engine.evaluate("Object.keys(loaded.alpha).join()").toString(), QString("b,a"));
 
         // A value that is not JSON leaves the file as it was.
-        for (const char *script : {"undefined", "(function () {})", "(function () { var c = {}; c.self = c; return c })()"}) {
+        for (const char *script :
+             {"undefined", "(function () {})", "(function () { var c = {}; c.self = c; return c })()"}) {
             QVERIFY2(!s.writeToJsonFile(file, m_engine.evaluate(script)), script);
             QCOMPARE(s.readFromJsonFile(file).property("zeta").toInt(), 1);
         }
@@ -288,8 +286,8 @@ private slots:
         const QString roFile = roDir + "/output_config.json";
         QVERIFY(QDir(m_tmp.path()).mkpath("readonly"));
         QVERIFY(put(roFile, old));
-        QVERIFY(QFile::setPermissions(roDir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup
-                                                 | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(roDir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
+                                                 | QFile::ReadOther | QFile::ExeOther));
         bool roText = true, roJson = true, guarded = false;
         {
             WithoutFileOverride noOverride;
@@ -522,8 +520,9 @@ private slots:
         Process process;
         QVERIFY(process.run("/bin/true") > 0);
         const QString out = m_tmp.filePath("args.txt");
-        const qint64 pid = process.run("/bin/sh", {"-c", "printf '%s|%s|%s' \"$1\" \"$2\" \"$3\" > \"$0.part\" && mv \"$0.part\" \"$0\"",
-                                                   out, "--layer", 3, 2.5});
+        const qint64 pid = process.run(
+            "/bin/sh", {"-c", "printf '%s|%s|%s' \"$1\" \"$2\" \"$3\" > \"$0.part\" && mv \"$0.part\" \"$0\"", out,
+                        "--layer", 3, 2.5});
         QVERIFY(pid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(out), 10000);
         QCOMPARE(contents(out), QByteArray("--layer|3|2.5"));

@@ -18,7 +18,8 @@ namespace {
 const QString pluginDir = QStringLiteral(ORVANE_BIN_DIR "/plugins");
 const QString libraryFile = QStringLiteral(ORVANE_BIN_DIR "/plugins/TavroBoxPlayer/libTavroBoxPlayer.so");
 
-struct Captured {
+struct Captured
+{
     QtMsgType type;
     QString text;
     QString file;
@@ -30,8 +31,8 @@ QList<Captured> captured;
 
 void capture(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    captured.append({type, text, QString::fromUtf8(context.file), context.line,
-                     QString::fromUtf8(context.function), QString::fromUtf8(context.category)});
+    captured.append({type, text, QString::fromUtf8(context.file), context.line, QString::fromUtf8(context.function),
+                     QString::fromUtf8(context.category)});
 }
 
 const QMetaObject *playerMetaObject(const QObject *object)
@@ -127,8 +128,8 @@ private slots:
         // From a document the method is called like any other.
         captured.clear();
         qInstallMessageHandler(capture);
-        QScopedPointer<QObject> fromQml(create(QStringLiteral(
-            "import QtQml 2.12\nTavroBoxPlayer { Component.onCompleted: printMessage(name) }")));
+        QScopedPointer<QObject> fromQml(
+            create(QStringLiteral("import QtQml 2.12\nTavroBoxPlayer { Component.onCompleted: printMessage(name) }")));
         qInstallMessageHandler(previous);
         QVERIFY(fromQml);
         QCOMPARE(captured.size(), 1);
