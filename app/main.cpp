@@ -6,11 +6,22 @@
 #include <QQmlDebuggingEnabler>
 #include <QUrl>
 
+#include <cstdio>
+
+#include "programoptions.h"
+
 // Enables QML debugging for every engine of the process (Qt prints its notice about it).
 static QQmlDebuggingEnabler qQmlEnableDebuggingHelper(true);
 
 int main(int argc, char *argv[])
 {
+    // --help and --version answer without a display
+    const ProgramOptions::Outcome early = ProgramOptions::early(argc, argv);
+    if (early.exitCode >= 0) {
+        std::fputs(qPrintable(early.out), stdout);
+        return early.exitCode;
+    }
+
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
 
     int code = 0;
@@ -21,8 +32,17 @@ int main(int argc, char *argv[])
         QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
         QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
 
+        ProgramOptions options;
+        const ProgramOptions::Outcome parsed = options.parse(app.arguments().mid(1));
+        if (parsed.exitCode >= 0) {
+            std::fputs(qPrintable(parsed.err), stderr);
+            return parsed.exitCode;
+        }
+
         {
             QQmlApplicationEngine engine;
+            // the parsed options, for the window's capabilities beyond the plain output
+            engine.setInitialProperties({{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)}});
             // Each path goes in front: the bundle root is searched first, then plugins/ beside
             // the executable (never beside the working directory), then Qt's own paths.
             engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));

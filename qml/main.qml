@@ -109,6 +109,10 @@ ApplicationWindow {
         return String(s).replace(/   /g, " ").replace(/  /g, " ").replace(/\n/g, "")
     }
 
+    // ---- Program options: the start-up program's parsed command line (set before the window is
+    // complete); null in hosts that create the window without it, which means no option given
+    property QtObject programOptions: null
+
     // ---- Configuration: output number, configuration file, derived properties, settings
 
     // --box N of the command line; every per-output file and settings name carries sBox.

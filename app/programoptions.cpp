@@ -1,0 +1,94 @@
+#include "programoptions.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+namespace {
+
+// One entry per option: the single place where options and their help lines are listed.
+struct OptionSpec {
+    const char *name;
+    const char *valueName; // nullptr: a switch without a value
+    const char *help;
+};
+
+const OptionSpec optionSpecs[] = {
+    {"box", "N", "Output number N (0 without it): its own configuration, settings and queue file."},
+    {"help", nullptr, "Print this help and exit."},
+    {"version", nullptr, "Print the application name and version and exit."},
+};
+
+QString versionLine()
+{
+    return QStringLiteral("Orvane 3.14\n");
+}
+
+} // namespace
+
+ProgramOptions::ProgramOptions(QObject *parent) : QObject(parent) {}
+
+QString ProgramOptions::usage()
+{
+    QString text = QStringLiteral("Usage: orvane [options]\n\nOptions:\n");
+    for (const OptionSpec &o : optionSpecs) {
+        QString left = QStringLiteral("--") + QLatin1String(o.name);
+        if (o.valueName)
+            left += QLatin1Char(' ') + QLatin1String(o.valueName);
+        text += QStringLiteral("  %1 %2\n").arg(left, -22).arg(QLatin1String(o.help));
+    }
+    return text;
+}
+
+ProgramOptions::Outcome ProgramOptions::early(int argc, char **argv)
+{
+    Outcome outcome;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--help" || arg == "-h") {
+            outcome.exitCode = 0;
+            outcome.out = usage();
+            return outcome;
+        }
+        if (arg == "--version") {
+            outcome.exitCode = 0;
+            outcome.out = versionLine();
+            return outcome;
+        }
+    }
+    return outcome;
+}
+
+ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
+{
+    Outcome outcome;
+    QStringList args = arguments;
+    // "--box" as the last argument has always meant output 0; the parser would call it an error
+    if (!args.isEmpty() && args.last() == QLatin1String("--box"))
+        args.removeLast();
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionSpec &o : optionSpecs) {
+        if (o.valueName)
+            parser.addOption(QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help),
+                                                QLatin1String(o.valueName)));
+        else
+            parser.addOption(QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help)));
+    }
+    if (!parser.parse(QStringList{QStringLiteral("orvane")} + args)) {
+        outcome.exitCode = 2;
+        outcome.err = parser.errorText() + QLatin1Char('\n') + usage();
+        return outcome;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        outcome.exitCode = 2;
+        outcome.err = QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().first()) + usage();
+        return outcome;
+    }
+    // bad values of --box keep their old meaning, output 0, exactly as the window reads them
+    static const QRegularExpression whole(QStringLiteral("^\\s*[+-]?\\d+\\s*$"));
+    const QString box = parser.value(QStringLiteral("box"));
+    m_box = whole.match(box).hasMatch() ? box.toInt() : 0;
+    return outcome;
+}
