@@ -894,18 +894,29 @@ ApplicationWindow {
         return js ? js : { "status": "Error", "message": "Wrong reply text: " + singleLine(text) }
     }
 
+    // Every numbered problem, whether a layer's or the window's own, in list, trace and Errors.txt.
+    signal problemListed(int number, string status, string text)
+
     function listProblem(js, layer, name) {
+        listNumbered(js.status, js.status + " Layer" + layer + " " + textOf(js.type) + " " + name + ": "
+                     + textOf(js.message))
+    }
+
+    // A problem of the window itself (not of a layer): status "Error" or "Warning", then the text.
+    function listWindowProblem(status, text) { listNumbered(status, status + " " + text) }
+
+    function listNumbered(status, text) {
         errorn += 1
         var n = errorn
-        var text = js.status + " Layer" + layer + " " + textOf(js.type) + " " + name + ": " + textOf(js.message)
         var line = n + ". " + text
         var list = errors.slice(Math.max(0, errors.length - 10))
         p(line)
         Serialization.writeToTextFile(errorLogPath(Serialization.getEnv("logDir")), line + "\n", true)
-        list.push("<br><font color=\"" + (js.status === "Warning" ? "#ff0" : "#f66") + "\">"
+        list.push("<br><font color=\"" + (status === "Warning" ? "#ff0" : "#f66") + "\">"
                   + (n < 10 ? "&nbsp; " : "") + n + ". " + escapeRich(text))
         errors = list
         error = list.join("\n")
+        problemListed(n, status, text)
     }
 
     function textOf(v) { return v === undefined || v === null ? "" : String(v) }
