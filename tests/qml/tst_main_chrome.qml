@@ -5,98 +5,10 @@ import Serialization 1.0
 
 // The operator's side of the output window, driven with the mouse and keys: the control bar's
 // buttons reaching the layers, the selectors, the clock, Ctrl on Eject, F11 and the background.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainChrome"
-    when: windowShown
 
-    property var component: null
-    property var main: null
-
-    function configPath() { return Serialization.applicationDataDirPath + "/output_config.json" }
-
-    function createMain() {
-        var w = component.createObject(null)
-        verify(w, component.errorString())
-        // the content area has its size only from the first frame on
-        tryCompare(w.contentItem, "width", 1600)
-        tryCompare(w.contentItem, "height", 920)
-        return w
-    }
-
-    function findObject(item, name) {
-        var list = item.children || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function settingsOf(w) {
-        var list = w.data
-        for (var i = 0; i < list.length; ++i)
-            if (list[i].objectName === "settings")
-                return list[i]
-        return null
-    }
-
-    function findItem(item, test) {
-        var list = item.children || []
-        for (var i = 0; i < list.length; ++i) {
-            if (test(list[i]))
-                return list[i]
-            var found = findItem(list[i], test)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    // the shown button with this label
-    function button(text, item) {
-        item = item || main.contentItem
-        var list = item.children || []
-        for (var i = 0; i < list.length; ++i) {
-            var c = list[i]
-            if (c.text === text && c.clicked !== undefined && c.visible)
-                return c
-            var found = button(text, c)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function click(text, modifiers) {
-        var b = button(text)
-        verify(b, text)
-        verify(b.enabled, text + " enabled")
-        mouseClick(b, b.width / 2, b.height / 2, Qt.LeftButton, modifiers === undefined ? Qt.NoModifier : modifiers)
-    }
-
-    function render(n) { return main.renders.itemAt(n - 1) }
-
-    function initTestCase() {
-        component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-    }
-
-    function init() {
-        main = createMain()
-        main.currentLayer = 0
-        main.currentIndex = 0
-    }
-
-    function cleanup() {
-        if (main)
-            main.destroy()
-        main = null
-        wait(0)
-    }
+    function initTest() { createMain() }
 
     function test_buttons_reach_layer() {
         main.currentLayer = 2
@@ -214,7 +126,7 @@ TestCase {
         var defaultText = Serialization.readTextFile(configPath())
         verify(Serialization.writeToTextFile(configPath(), JSON.stringify(
             { "boardEnabled": true, "board": "KeshBoxPlayer 3", "directory": "Layers" })))
-        main = createMain()
+        main = createWindow()
         verify(Serialization.writeToTextFile(configPath(), defaultText))
         compare(main.renderNumber, 0)
         compare(main.boardEnabled, true)
@@ -238,7 +150,7 @@ TestCase {
         compare(main.currentIndex, 5)
         compare(settings.currentName, stored, "not stored")
         // the status dot shows board mode
-        var dot = findItem(main.contentItem, function (c) { return c.radius === 5 && c.width === 10 })
+        var dot = findBelow(main.contentItem, function (c) { return c.radius === 5 && c.width === 10 })
         verify(dot, "status dot")
         compare(String(dot.color), "#55ff55")
     }

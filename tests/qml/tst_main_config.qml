@@ -5,67 +5,27 @@ import Serialization 1.0
 // The output window's configuration: the file it writes or migrates, the properties it derives,
 // and what it does with a file edited badly by hand. Each case writes output_config.json in the
 // test's application-data directory and then creates a window on it.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainConfig"
 
-    property var windows: []
     property string firstText: ""
-    property var component: null
 
     readonly property string defaultText: '{\n  "boardEnabled": true,\n  "exitOnEject": false,\n'
         + '  "installFonts": false,\n  "traceMemInfo": false,\n  "directory": "Layers",\n'
         + '  "renderNumber": 12,\n  "cacheTime": 10,\n  "bufferSize": 5,\n  "board": ""\n}'
 
-    function configPath() { return Serialization.applicationDataDirPath + "/output_config.json" }
-
-    function createWindow(text) {
-        if (text !== undefined)
-            verify(Serialization.writeToTextFile(configPath(), typeof text === "string" ? text : JSON.stringify(text)))
-        var w = component.createObject(null)
-        verify(w, component.errorString())
-        windows.push(w)
-        return w
-    }
-
     function stored() { return Serialization.readFromJsonFile(configPath()) }
 
-    function findObject(item, name) {
-        var list = item.data || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function settingsOf(w) {
-        var settings = findObject(w, "settings")
-        verify(settings, "settings object")
-        return settings
-    }
-
-    function initTestCase() {
-        component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
+    function initCase() {
         // a fresh home: no configuration file yet
         verify(!Serialization.isFileExists(configPath()))
         createWindow()
         firstText = Serialization.readTextFile(configPath())
     }
 
-    function cleanup() {
-        windows.forEach(function (w) { w.destroy() })
-        windows = []
-        wait(0)
-    }
-
     function test_default_file_and_properties() {
         compare(firstText, defaultText)
-        var w = createWindow(defaultText)
+        var w = createWindowOn(defaultText)
         compare(Serialization.readTextFile(configPath()), defaultText, "nothing to migrate")
         compare(w.exitOnEject, false)
         compare(w.installFonts, 0)
@@ -81,7 +41,7 @@ TestCase {
         compare(w.dataUrl, "Layers")
         compare(w.renders.count, 12)
 
-        w = createWindow({ "exitOnEject": true, "installFonts": true, "traceMemInfo": true,
+        w = createWindowOn({ "exitOnEject": true, "installFonts": true, "traceMemInfo": true,
                            "cacheTime": 2.5, "bufferSize": 0, "directory": "D" })
         compare(w.exitOnEject, true)
         compare(w.installFonts, 1)
@@ -91,7 +51,7 @@ TestCase {
     }
 
     function test_command_line_and_title() {
-        var w = createWindow(defaultText)
+        var w = createWindowOn(defaultText)
         compare(w.getAppParam("--box"), "")
         compare(w.iBox, 0)
         compare(w.sBox, "")
@@ -117,7 +77,7 @@ TestCase {
     }
 
     function test_migration() {
-        createWindow({ "noboard": true, "nopreview": true, "previewEnabled": false, "resetExcluded": [1],
+        createWindowOn({ "noboard": true, "nopreview": true, "previewEnabled": false, "resetExcluded": [1],
                        "handlesLimit": 3, "autoEject": true, "dynamic": 1, "project": "/data/show/x.prj",
                        "directory": "D", "custom": "kept" })
         var js = stored()
@@ -133,12 +93,12 @@ TestCase {
         compare(js.installFonts, false)
         compare(js.traceMemInfo, false)
 
-        createWindow({ "noboard": false, "directory": "D", "board": "B" })
+        createWindowOn({ "noboard": false, "directory": "D", "board": "B" })
         compare(stored().boardEnabled, true)
         compare(windows[1].boardEnabled, true, "the window reads the migrated file")
 
         // null counts as missing: obsolete keys stay, default keys get their default
-        createWindow({ "noboard": null, "nopreview": null, "project": null, "boardEnabled": null,
+        createWindowOn({ "noboard": null, "nopreview": null, "project": null, "boardEnabled": null,
                        "renderNumber": null, "exitOnEject": true, "directory": "D", "board": "B" })
         js = stored()
         verify(js.noboard === null && js.nopreview === null && js.project === null)
@@ -150,7 +110,7 @@ TestCase {
     }
 
     function test_board_modes() {
-        var w = createWindow({ "boardEnabled": true, "board": "KeshBoxPlayer 7", "directory": "D" })
+        var w = createWindowOn({ "boardEnabled": true, "board": "KeshBoxPlayer 7", "directory": "D" })
         compare(w.boardEnabled, true)
         compare(w.isBoxPlayer, 1)
         compare(w.renderNumber, 0)
@@ -161,7 +121,7 @@ TestCase {
         compare(w.previewEnabled, false, "box player follows the settings")
 
         // board named but switched off
-        w = createWindow({ "boardEnabled": false, "board": "KeshBoxPlayer", "directory": "D" })
+        w = createWindowOn({ "boardEnabled": false, "board": "KeshBoxPlayer", "directory": "D" })
         compare(w.boardEnabled, false)
         compare(w.isBoxPlayer, 0)
         compare(w.renderNumber, 12)
@@ -169,12 +129,12 @@ TestCase {
         compare(w.previewEnabled, true, "settings value ignored outside box-player mode")
 
         // switched on without a board
-        w = createWindow({ "boardEnabled": true, "board": "", "directory": "D" })
+        w = createWindowOn({ "boardEnabled": true, "board": "", "directory": "D" })
         compare(w.boardEnabled, false)
         compare(w.isBoxPlayer, 0)
         compare(w.renderNumber, 12)
 
-        w = createWindow({ "boardEnabled": true, "board": "Studio KeshBoxPlayer", "directory": "D" })
+        w = createWindowOn({ "boardEnabled": true, "board": "Studio KeshBoxPlayer", "directory": "D" })
         compare(w.boardEnabled, true)
         compare(w.isBoxPlayer, 0)
         compare(w.renderNumber, 12)
@@ -184,21 +144,21 @@ TestCase {
     }
 
     function test_data_directory() {
-        var w = createWindow({ "directory": "/srv/layers" })
+        var w = createWindowOn({ "directory": "/srv/layers" })
         compare(w.dataUrl, "/srv/layers")
 
         // the project folder is stored as the directory before the migration drops the project
-        w = createWindow({ "project": "/data/show/x.prj" })
+        w = createWindowOn({ "project": "/data/show/x.prj" })
         compare(w.dataUrl, "/data/show/Layers")
         compare(stored().directory, "/data/show/Layers")
         verify(stored().project === undefined)
 
-        w = createWindow({ "directory": "", "project": "x.prj" })
+        w = createWindowOn({ "directory": "", "project": "x.prj" })
         compare(w.dataUrl, "/Layers")
         compare(stored().directory, "/Layers")
 
         // nothing configured: the operator is asked
-        w = createWindow({ "directory": "" })
+        w = createWindowOn({ "directory": "" })
         compare(w.dataUrl, "")
         var dialog = findObject(w, "dialogDirectory")
         verify(dialog)
@@ -209,7 +169,7 @@ TestCase {
     }
 
     function test_closing_stores_selection() {
-        var w = createWindow(defaultText)
+        var w = createWindowOn(defaultText)
         w.currentLayer = 4
         ignoreWarning(/^------closing /)
         w.close()
@@ -222,7 +182,7 @@ TestCase {
         var texts = ["{ \"renderNumber\": 4", "[1, 2]", "17", "\"Layers\""]
         for (var i = 0; i < texts.length; ++i) {
             ignoreWarning("Config file '%1' is not a JSON object, kept as '%1.bad'".arg(configPath()))
-            var w = createWindow(texts[i])
+            var w = createWindowOn(texts[i])
             compare(w.renderNumber, 12, texts[i])
             compare(w.dataUrl, "Layers")
             compare(Serialization.readTextFile(configPath() + ".bad"), texts[i])
@@ -244,7 +204,7 @@ TestCase {
             js.directory = "D"
             if (cases[i][2])
                 ignoreWarning(cases[i][2])
-            var w = createWindow(js)
+            var w = createWindowOn(js)
             compare(w.renderNumber, cases[i][1], JSON.stringify(js))
             compare(w.renders.count, cases[i][1])
             compare(stored().renderNumber, js.renderNumber, "kept in the file")
@@ -253,7 +213,7 @@ TestCase {
 
         ignoreWarning(/Config board 5 replaced by ""/)
         ignoreWarning(/Config cacheTime "abc" replaced by 10/)
-        w = createWindow({ "directory": "D", "board": 5, "boardEnabled": true, "cacheTime": "abc" })
+        w = createWindowOn({ "directory": "D", "board": 5, "boardEnabled": true, "cacheTime": "abc" })
         compare(w.boardEnabled, false)
         compare(w.isBoxPlayer, 0)
         compare(w.cacheTime, 10)
@@ -261,17 +221,17 @@ TestCase {
 
         // a text is no switch: "false" must not read as on
         ignoreWarning(/Config boardEnabled "false" replaced by false/)
-        w = createWindow({ "directory": "D", "board": "B", "boardEnabled": "false" })
+        w = createWindowOn({ "directory": "D", "board": "B", "boardEnabled": "false" })
         compare(w.boardEnabled, false)
         compare(stored().boardEnabled, "false")
 
-        w = createWindow({ "directory": "D", "board": null, "boardEnabled": true })
+        w = createWindowOn({ "directory": "D", "board": null, "boardEnabled": true })
         compare(w.boardEnabled, false)
         verify(stored().board === null)
 
         // a directory that is no text is not a data directory, and stays in the file
         ignoreWarning(/Config directory 5 replaced by ""/)
-        w = createWindow({ "directory": 5 })
+        w = createWindowOn({ "directory": 5 })
         compare(w.dataUrl, "")
         findObject(w, "dialogDirectory").close()
         compare(stored().directory, 5)

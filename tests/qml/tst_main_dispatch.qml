@@ -1,53 +1,15 @@
 import QtQuick 2.12
 import QtTest 1.2
 import Serialization 1.0
-import TimeScheduler 1.0
 
 // Dispatch in the output window: the Eject and Cue that a command needs first, the guid each
 // command takes, the records the layers get, the media pick, Eject All and routing. The layers
 // are real renders with their in-process stub mixers, which answer at once.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainDispatch"
-    when: windowShown
+    clock: 1000000000
 
-    property var component: null
-    property var main: null
-
-    readonly property double clock: 1000000000
-
-    function trace(text) { return "------" + text + " " }
-
-    // [guid, type] of every command that reached the layer's mixer after `since`
-    function sent(render, since) {
-        return render.queues.filter(function (e) { return e.guid > since })
-                            .map(function (e) { return [e.guid, e.js.type] })
-    }
-
-    function initTestCase() {
-        TimeScheduler.timer.running = false
-        TimeScheduler.time = clock
-        component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-    }
-
-    function cleanupTestCase() {
-        TimeScheduler.timer.running = true
-    }
-
-    function init() {
-        main = component.createObject(null)
-        verify(main, component.errorString())
-        tryCompare(main.contentItem, "width", 1600)
-        main.currentLayer = 0
-        main.currentIndex = 0
-    }
-
-    function cleanup() {
-        main.destroy()
-        main = null
-        wait(0)
-    }
+    function initTest() { createMain() }
 
     // Every row of the pre-step table, on a layer never started and on one with nothing loaded.
     function test_pre_steps() {

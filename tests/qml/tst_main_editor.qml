@@ -5,41 +5,12 @@ import Serialization 1.0
 // The configuration editor of the output window: its sizes with and without the board box, the
 // check of the typed text, the button it offers, and what a save writes. Quitting after a save
 // is covered by tests/app/tst_editor.cpp, which watches the engine's quit.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainEditor"
-    when: windowShown
-
-    property var windows: []
-    property var component: null
 
     readonly property string defaultText: '{\n  "boardEnabled": true,\n  "exitOnEject": false,\n'
         + '  "installFonts": false,\n  "traceMemInfo": false,\n  "directory": "Layers",\n'
         + '  "renderNumber": 12,\n  "cacheTime": 10,\n  "bufferSize": 5,\n  "board": ""\n}'
-
-    function configPath() { return Serialization.applicationDataDirPath + "/output_config.json" }
-
-    function findObject(item, name) {
-        var list = item.data || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function createWindow(config) {
-        verify(Serialization.writeToTextFile(configPath(), typeof config === "string" ? config
-                                                                                    : JSON.stringify(config)))
-        var w = component.createObject(null)
-        verify(w, component.errorString())
-        windows.push(w)
-        tryCompare(w.contentItem, "width", 1600)
-        return w
-    }
 
     function editorOf(w) {
         var dialog = findObject(w, "aboutDialog")
@@ -52,22 +23,12 @@ TestCase {
         return dialog.buttonRepeater.itemAt(0).text
     }
 
-    function initTestCase() {
-        component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-    }
-
-    function cleanup() {
-        windows.forEach(function (w) {
-            editorOf(w).hide()
-            w.destroy()
-        })
-        windows = []
-        wait(0)
+    function cleanupTest() {
+        windows.forEach(function (w) { editorOf(w).hide() })
     }
 
     function test_editor_states() {
-        var w = createWindow(defaultText)
+        var w = createWindowOn(defaultText)
         var dialog = editorOf(w)
         compare(dialog.title, "Orvane 3.14")
         compare(dialog.autoHide, true)
@@ -131,7 +92,7 @@ TestCase {
     }
 
     function test_board_box() {
-        var w = createWindow({ "boardEnabled": true, "board": "B", "directory": "Layers", "renderNumber": 3 })
+        var w = createWindowOn({ "boardEnabled": true, "board": "B", "directory": "Layers", "renderNumber": 3 })
         compare(w.boardEnabled, true)
         var dialog = editorOf(w)
         dialog.open()
@@ -148,7 +109,7 @@ TestCase {
     }
 
     function test_save_writes_parsed_value() {
-        var w = createWindow(defaultText)
+        var w = createWindowOn(defaultText)
         var typed = '{"renderNumber":   5, "directory": "Elsewhere",\n "custom": [1, {"a": null}]}'
         verify(w.saveConfig(typed))
         compare(Serialization.readTextFile(configPath()),
@@ -165,7 +126,7 @@ TestCase {
         compare(Serialization.readFromJsonFile(configPath()).renderNumber, 5)
 
         // the next window reads what was saved
-        var next = createWindow(Serialization.readTextFile(configPath()))
+        var next = createWindowOn(Serialization.readTextFile(configPath()))
         compare(next.renderNumber, 5)
         compare(next.dataUrl, "Elsewhere")
     }

@@ -3,43 +3,14 @@ import QtTest 1.2
 
 // Where the output window puts its layers in the atlas, the mirrors of layers shown in more
 // than one group, and the preview of the atlas.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainGeometry"
-    when: windowShown
 
-    property var main: null
+    function initCase() { main = createWindow() }
 
-    function initTestCase() {
-        var component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-        main = component.createObject(null)
-        verify(main)
-        // the content area has its size only from the first frame on
-        tryCompare(main.contentItem, "width", 1600)
-        tryCompare(main.contentItem, "height", 920)
-    }
-
-    function cleanupTestCase() {
-        if (main)
-            main.destroy()
-    }
-
-    function cleanup() {
+    function cleanupTest() {
         main.groups = main.testGroups
         recreateRenders(12)
-    }
-
-    function findObject(item, name) {
-        var list = item.data || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
     }
 
     function rectList(rects) {

@@ -5,29 +5,14 @@ import Serialization 1.0
 // The edit panels of the output window on real files: the scene containers in the data
 // directory ("Layers" in the test's application-data directory), the queue file beside the
 // configuration, and the three panels at their place over the preview.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainPanels"
-    when: windowShown
 
-    property var main: null
     readonly property string appData: Serialization.applicationDataDirPath
     readonly property string queuePath: appData + "/queue.json"
 
     function sceneDir(name) { return appData + "/Layers/" + name }
     function gfxcPath(name) { return sceneDir(name) + "/" + name + ".gfxc" }
-
-    function findObject(item, name) {
-        var list = item.data || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
-    }
 
     function panel(mode) { return findObject(main.contentItem, "panel" + mode) }
     function info(mode) { return main.editPanels[mode].info }
@@ -58,15 +43,10 @@ TestCase {
 
     function queueEntries() { return Serialization.readFromJsonFile(queuePath) }
 
-    function initTestCase() {
+    function initCase() {
         makeDir(sceneDir("SCENE-01"))
         makeDir(sceneDir("SCENE-02"))
-        var component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-        main = component.createObject(null)
-        verify(main)
-        tryCompare(main.contentItem, "width", 1600)
-        tryCompare(main.contentItem, "height", 920)
+        main = createWindow()
         select(0)
         compare(main.currentName, "SCENE-01")
         // the refresh reached every panel, so typed text is saved from now on
@@ -77,13 +57,8 @@ TestCase {
         verify(info("Container").text.indexOf('"graphics_id": "SCENE-01"') > 0)
     }
 
-    function cleanupTestCase() {
-        if (main)
-            main.destroy()
-    }
-
     // Back to freshly built queues on scene 1, with every panel closed and unmarked.
-    function cleanup() {
+    function cleanupTest() {
         main.sdirs = ""
         main.updateQueues()
         select(0)
@@ -263,17 +238,7 @@ TestCase {
         compare(main.saveQueue("{}"), undefined)
     }
 
-    function findText(item, text) {
-        var list = item.children || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].text === text)
-                return list[i]
-            var found = findText(list[i], text)
-            if (found)
-                return found
-        }
-        return null
-    }
+    function findText(item, text) { return findBelow(item, function (c) { return c.text === text }) }
 
     function test_path_safety() {
         verify(main.saveQueues())

@@ -4,37 +4,10 @@ import QtTest 1.2
 
 // The preview draws the whole atlas into a texture of its own pixel size: the layer's picture
 // still shows where the atlas puts it, and the texture follows the preview when the frame changes.
-TestCase {
+MainWindowTestCase {
     name: "MainPreviewTexture"
-    when: windowShown
 
-    property var main: null
-
-    function initTestCase() {
-        var component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-        main = component.createObject(null)
-        verify(main)
-        tryCompare(main.contentItem, "width", 1600)
-        tryCompare(main.contentItem, "height", 920)
-    }
-
-    function cleanupTestCase() {
-        if (main)
-            main.destroy()
-    }
-
-    function findObject(item, name) {
-        var list = item.data || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
-    }
+    function initCase() { main = createWindow() }
 
     function isRed(c) { return c.r > 0.8 && c.g < 0.3 && c.b < 0.3 }
 

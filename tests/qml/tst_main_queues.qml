@@ -1,50 +1,13 @@
 import QtQuick 2.12
 import QtTest 1.2
-import Serialization 1.0
 
 // The output window's scene queues and selection: what a build makes, when a build is skipped so
 // that in-place changes stay, and the operator's layer and scene coming back at the next start.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainQueues"
-    when: windowShown
-
-    property var component: null
-    property var windows: []
-
-    function createMain() {
-        var w = component.createObject(null)
-        verify(w, component.errorString())
-        windows.push(w)
-        tryCompare(w.contentItem, "width", 1600)
-        return w
-    }
-
-    function findObject(item, name) {
-        var list = item.data || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
-    }
-
-    function initTestCase() {
-        component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-    }
-
-    function cleanup() {
-        windows.forEach(function (w) { w.destroy() })
-        windows = []
-        wait(0)
-    }
 
     function test_build_records_and_lookups() {
-        var main = createMain()
+        var main = createWindow()
         compare(main.queues.length, 9)
         compare(main.sdirs, "SCENE-01\nSCENE-02\nSCENE-03\nSCENE-04\nSCENE-05\nSCENE-06\nSCENE-07\nSCENE-08\nSCENE-09")
         var scene3 = main.queues[2]
@@ -96,7 +59,7 @@ TestCase {
     }
 
     function test_early_return_and_rebuild() {
-        var main = createMain()
+        var main = createWindow()
         var built = main.queues
         main.queues[2].DSK_Play.params.time = 7
         main.queues[2].triggers = [{ "id": "t", "title": "T" }]
@@ -144,7 +107,7 @@ TestCase {
 
     // The layer's loaded scene wins over the stored one when the queues are rebuilt.
     function test_loaded_scene_restored() {
-        var main = createMain()
+        var main = createWindow()
         main.currentLayer = 0
         main.currentIndex = 4
         main.send("DSK_Cue")
@@ -159,7 +122,7 @@ TestCase {
     // The operator's layer and scene come back at the next start, although the first build runs
     // before the settings have their stored values.
     function test_selection_across_runs() {
-        var first = createMain()
+        var first = createWindow()
         first.currentLayer = 4
         first.currentIndex = 6
         ignoreWarning(/^------closing /)
@@ -168,7 +131,7 @@ TestCase {
         windows = []
         wait(0)
 
-        var second = createMain()
+        var second = createWindow()
         compare(second.currentLayer, 4)
         compare(second.currentIndex, 6)
         compare(second.currentName, "SCENE-07")

@@ -3,23 +3,10 @@ import QtTest 1.2
 import TimeScheduler 1.0
 
 // Command records of the output window: the template, the accessors and the trace flattening.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "MainRecords"
 
-    property var main: null
-
-    function initTestCase() {
-        var component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-        main = component.createObject(null)
-        verify(main)
-    }
-
-    function cleanupTestCase() {
-        if (main)
-            main.destroy()
-    }
+    function initCase() { main = createWindow() }
 
     function test_template() {
         var records = JSON.parse(main.template)
@@ -45,7 +32,7 @@ TestCase {
         compare(main.guid, 0)
     }
 
-    function test_fromJs_and_singleLine() {
+    function test_from_js_and_single_line() {
         var eject = { "_id": 1, "type": "DSK_Eject", "params": { "layer_id": 3, "head_id": 1 } }
         compare(main.fromJs(eject),
                 '{\n  "_id": 1,\n  "type": "DSK_Eject",\n  "params": {\n    "layer_id": 3,\n    "head_id": 1\n  }\n}')
@@ -61,7 +48,7 @@ TestCase {
         compare(main.singleLine(null), "null")
     }
 
-    function test_getLayerId() {
+    function test_get_layer_id() {
         compare(main.getLayerId(undefined), 0)
         compare(main.getLayerId(null), 0)
         compare(main.getLayerId({ "type": "DSK_Play" }), 0)
@@ -71,7 +58,7 @@ TestCase {
         compare(main.getLayerId({ "params": { "layer_id": 7 } }), 7)
     }
 
-    function test_getGraphicsId() {
+    function test_get_graphics_id() {
         var cue = { "_id": 2, "type": "DSK_Cue", "params": { "layer_id": 2, "graphics_id": "SCENE-02" } }
         var queue = { "DSK_Cue": cue, "DSK_Play": { "params": { "layer_id": 2 } }, "triggers": null }
         compare(main.getGraphicsId(queue), "SCENE-02")
@@ -82,7 +69,7 @@ TestCase {
         compare(main.getGraphicsId("SCENE-02"), "")
     }
 
-    function test_setLayerId() {
+    function test_set_layer_id() {
         var stored = { "_id": 4, "type": "DSK_Stop", "params": { "layer_id": 4, "head_id": 1 } }
         var queue = { "DSK_Stop": stored }
         var result = main.setLayerId(stored, 9)
@@ -112,7 +99,7 @@ TestCase {
         compare(Object.keys(copy), ["a", "c"])
     }
 
-    function test_updateTime() {
+    function test_update_time() {
         tryVerify(function () { return TimeScheduler.time > 0 }, 2000, "the clock ticks")
 
         var play = { "_id": 1, "type": "DSK_Play", "params": { "layer_id": 1, "time": 0, "transition_duration": 0 } }

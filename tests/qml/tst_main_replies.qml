@@ -1,18 +1,13 @@
 import QtQuick 2.12
 import QtTest 1.2
 import Serialization 1.0
-import TimeScheduler 1.0
 
 // What the output window does with its layers' replies: the trace, the numbered error list and
 // Errors.txt, resets, relays to other layers, and replies that are not what a layer should send.
-TestCase {
+MainWindowTestCase {
     id: test
     name: "MainReplies"
-    when: windowShown
-
-    property var component: null
-    property var main: null
-    readonly property double clock: 2000000000
+    clock: 2000000000
 
     // stands in for the board receiver so a test sees what reaches it
     property var board: []
@@ -21,19 +16,11 @@ TestCase {
         function reply(result, guid) { test.board.push([result, guid]) }
     }
 
-    function trace(text) { return "------" + text + " " }
     function logPath() { return Serialization.getEnv("logDir") + "/Errors.txt" }
     function logLines() {
         var text = Serialization.readTextFile(logPath())
         return text ? text.split("\n") : [""]
     }
-    function sent(render, since) {
-        return render.queues.filter(function (e) { return e.guid > since })
-                            .map(function (e) { return [e.guid, e.js.type] })
-    }
-
-    function render(n) { return main.renders.itemAt(n - 1) }
-
     function cue(layer, scene) {
         main.currentLayer = layer - 1
         main.currentIndex = scene - 1
@@ -43,30 +30,9 @@ TestCase {
 
     function text(js) { return main.fromJs(js) }
 
-    function initTestCase() {
-        TimeScheduler.timer.running = false
-        TimeScheduler.time = clock
-        component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-    }
-
-    function cleanupTestCase() {
-        TimeScheduler.timer.running = true
-    }
-
-    function init() {
-        main = component.createObject(null)
-        verify(main, component.errorString())
-        tryCompare(main.contentItem, "width", 1600)
-        main.currentLayer = 0
-        main.currentIndex = 0
+    function initTest() {
+        createMain()
         board = []
-    }
-
-    function cleanup() {
-        main.destroy()
-        main = null
-        wait(0)
     }
 
     function test_ok_reply() {
@@ -334,17 +300,5 @@ TestCase {
         compare(thrown, "queue broken")
         compare(main.currentLayer, 2)
         compare(main.currentIndex, -1)
-    }
-
-    function findObject(item, name) {
-        var list = item.children || []
-        for (var i = 0; i < list.length; ++i) {
-            if (list[i].objectName === name)
-                return list[i]
-            var found = findObject(list[i], name)
-            if (found)
-                return found
-        }
-        return null
     }
 }

@@ -1,38 +1,13 @@
 import QtQuick 2.12
 import QtTest 1.2
-import TimeScheduler 1.0
+import "../qml"
 
 // Faults the soak found, each held to its mended behaviour on the real window.
-TestCase {
-    id: test
+MainWindowTestCase {
     name: "SoakFindings"
-    when: windowShown
+    clock: 2000000000
 
-    property var component: null
-    property var main: null
-
-    function initTestCase() {
-        TimeScheduler.timer.running = false
-        TimeScheduler.time = 2000000000
-        component = Qt.createComponent("../../qml/main.qml")
-        verify(component.status === Component.Ready, component.errorString())
-    }
-
-    function cleanupTestCase() { TimeScheduler.timer.running = true }
-
-    function init() {
-        main = component.createObject(null)
-        verify(main, component.errorString())
-        tryCompare(main.contentItem, "width", 1600)
-        main.currentLayer = 0
-        main.currentIndex = 0
-    }
-
-    function cleanup() {
-        main.destroy()
-        main = null
-        wait(0)
-    }
+    function initTest() { createMain() }
 
     // Stop and Continue reach the mixer without an answer; on air for days they must not grow
     // the layer's history without end.
