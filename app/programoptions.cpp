@@ -7,7 +7,8 @@
 namespace {
 
 // One entry per option: the single place where options and their help lines are listed.
-struct OptionSpec {
+struct OptionSpec
+{
     const char *name;
     const char *valueName; // nullptr: a switch without a value
     const char *help;
@@ -19,14 +20,11 @@ const OptionSpec optionSpecs[] = {
     {"version", nullptr, "Print the application name and version and exit."},
 };
 
-QString versionLine()
-{
-    return QStringLiteral("Orvane 3.14\n");
-}
+QString versionLine() { return QStringLiteral("Orvane 3.14\n"); }
 
 } // namespace
 
-ProgramOptions::ProgramOptions(QObject *parent) : QObject(parent) {}
+ProgramOptions::ProgramOptions(QObject *parent) : QObject(parent) { }
 
 QString ProgramOptions::usage()
 {
@@ -71,8 +69,8 @@ ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const OptionSpec &o : optionSpecs) {
         if (o.valueName)
-            parser.addOption(QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help),
-                                                QLatin1String(o.valueName)));
+            parser.addOption(
+                QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help), QLatin1String(o.valueName)));
         else
             parser.addOption(QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help)));
     }

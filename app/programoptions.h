@@ -13,7 +13,8 @@ class ProgramOptions : public QObject
 
 public:
     // What the start-up does with a command line: run, or print and exit with a status.
-    struct Outcome {
+    struct Outcome
+    {
         int exitCode = -1; // -1: run the program
         QString out;       // for standard output (--help, --version)
         QString err;       // for standard error (bad options: the reason and the usage)
