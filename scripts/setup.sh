@@ -15,6 +15,7 @@ packages=(
   qml-module-qtmultimedia qml-module-qttest
   libqt5multimedia5-plugins gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libgl1-mesa-dri libgl-dev xvfb xauth fonts-dejavu-core
+  git clang-format
 )
 
 missing=()
