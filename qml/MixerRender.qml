@@ -62,100 +62,20 @@ PreserveAspectFit {
 
     // ---------------------------------------------------------------- commands
 
-    // Returns true when the record was passed to the mixer, otherwise nothing.
+    // Returns true when the record was passed to the mixer, otherwise nothing. Each step below
+    // either keeps the command (answered, deferred, held, or ending the mixer) or lets it on.
     function mixerQueue(queue, guid, test) {
         test = test === true
         var js = d.parseCommand(queue, guid)
         if (!js)
             return undefined
-        lastJS = js
-        lastGuid = guid
-        var type = js.type
-
-        if (test && Number(js.params.time)) {
-            js.params.time = TimeScheduler.time + restampTicks
-            queue = fromJs(js)
-        }
-        if (type === "DSK_Cue") {
-            var graphicsId = getGraphicsId(js)
-            if (graphicsId)
-                name = graphicsId
-        }
-        p("layer" + index + " send  " + type + " mixer=" + !!mixer + " active=" + active
-          + " loaded=" + isLoaded + " requireReset=" + requireReset + " waitExit=" + waitExit
-          + " waitGuid=" + waitGuid + " mixerDelayed=" + mixerDelayed.length + " test=" + test
-          + " guid=" + guid)
-
-        if (type === "DSK_Eject" || type === "ExitLayer")
-            mixerDelayed.length = 0
-
-        // Nothing loaded: these need no mixer, the layer answers them itself.
-        if (!isLoaded) {
-            if (type === "DSK_Stop") {
-                replyStatus(js, "Stop", guid)
-                return undefined
-            }
-            if (type === "DSK_GetStatus" || (type === "DSK_Eject" && !test)
-                    || (type === "ExitLayer" && !active)) {
-                replyStatus(js, "Idle", guid)
-                return undefined
-            }
-        }
-
-        if (!active) {
-            mixerDelayed.push({ queue: queue, guid: guid })
-            if (mixerDelayed.length === 1) {
-                waitExit = 0
-                run()
-            }
+        queue = d.takeCommand(js, queue, guid, test)
+        if (d.answerWithoutMixer(js, guid, test) || d.deferUntilRunning(queue, guid)
+                || d.holdBehindCue(js, queue, guid, test))
             return undefined
-        }
-
-        // The scene needs its Cue answered before anything else reaches it.
-        if (test) {
-            if (type === "DSK_Cue") {
-                waitGuid = guid
-            } else if (type === "DSK_Eject") {
-                waitGuid = 0
-            } else if (waitGuid) {
-                queueWaited.push({ queue: queue, guid: guid })
-                return undefined
-            }
-        }
-
-        // commands the mixer never answers (Stop, Continue) must not grow the history for ever
-        cropArray(queues)
-        queues.push({ guid: guid, js: js, time: Date.now() })
-        if (Number(js.params.time))
-            waiting.push({ guid: guid, js: js })
-
-        switch (type) {
-        case "DSK_Cue":
-            fadeOut()
-            loaded = true
-            break
-        case "DSK_Play":
-            fadeIn(js)
-            break
-        case "DSK_Eject":
-            fadeOut()
-            loaded = false
-            waitGuid = 0
-            if (exitOnEject || pressedCtrl || requireReset) {
-                waitExit = guid
-                exit()
-                return undefined
-            }
-            break
-        case "ExitLayer":
-            fadeOut()
-            loaded = false
-            waitGuid = 0
-            waitExit = guid
-            kill()
+        d.recordCommand(js, guid)
+        if (!d.applyToPicture(js, guid))
             return undefined
-        }
-
         mixer.dataUrl = dataUrl
         mixer.mixerQueue(queue, guid)
         return true
@@ -369,6 +289,118 @@ PreserveAspectFit {
             var sum = Number(source.renderDelay) + Number(source.renderStep)
             return sum ? sum : 0
         }
+
+        // ------------------------------------------------ the steps of mixerQueue, in order
+
+        // The command becomes the layer's last one; a test command's time is moved to just ahead,
+        // and a Cue names the layer's scene. Returns the text to pass on.
+        function takeCommand(js, queue, guid, test) {
+            lastJS = js
+            lastGuid = guid
+            var type = js.type
+            if (test && Number(js.params.time)) {
+                js.params.time = TimeScheduler.time + restampTicks
+                queue = fromJs(js)
+            }
+            if (type === "DSK_Cue") {
+                var graphicsId = getGraphicsId(js)
+                if (graphicsId)
+                    name = graphicsId
+            }
+            p("layer" + index + " send  " + type + " mixer=" + !!mixer + " active=" + active
+              + " loaded=" + isLoaded + " requireReset=" + requireReset + " waitExit=" + waitExit
+              + " waitGuid=" + waitGuid + " mixerDelayed=" + mixerDelayed.length + " test=" + test
+              + " guid=" + guid)
+            if (type === "DSK_Eject" || type === "ExitLayer")
+                mixerDelayed.length = 0
+            return queue
+        }
+
+        // Nothing loaded: these need no mixer, the layer answers them itself. True when answered.
+        function answerWithoutMixer(js, guid, test) {
+            if (isLoaded)
+                return false
+            var type = js.type
+            if (type === "DSK_Stop") {
+                replyStatus(js, "Stop", guid)
+                return true
+            }
+            if (type === "DSK_GetStatus" || (type === "DSK_Eject" && !test) || (type === "ExitLayer" && !active)) {
+                replyStatus(js, "Idle", guid)
+                return true
+            }
+            return false
+        }
+
+        // The mixer is not running yet: the command waits for it, and the first one starts it.
+        function deferUntilRunning(queue, guid) {
+            if (active)
+                return false
+            mixerDelayed.push({ queue: queue, guid: guid })
+            if (mixerDelayed.length === 1) {
+                waitExit = 0
+                run()
+            }
+            return true
+        }
+
+        // The scene needs its Cue answered before anything else reaches it. True when held.
+        function holdBehindCue(js, queue, guid, test) {
+            if (!test)
+                return false
+            if (js.type === "DSK_Cue") {
+                waitGuid = guid
+            } else if (js.type === "DSK_Eject") {
+                waitGuid = 0
+            } else if (waitGuid) {
+                queueWaited.push({ queue: queue, guid: guid })
+                return true
+            }
+            return false
+        }
+
+        // The command joins the layer's history, and a timed one the list of those not yet due.
+        // Commands the mixer never answers (Stop, Continue) must not grow the history for ever.
+        function recordCommand(js, guid) {
+            cropArray(queues)
+            queues.push({ guid: guid, js: js, time: Date.now() })
+            if (Number(js.params.time))
+                waiting.push({ guid: guid, js: js })
+        }
+
+        // The layer's picture follows the command. False when the command ends the mixer instead
+        // of reaching it (an Eject that must end it, ExitLayer).
+        function applyToPicture(js, guid) {
+            switch (js.type) {
+            case "DSK_Cue":
+                fadeOut()
+                loaded = true
+                break
+            case "DSK_Play":
+                fadeIn(js)
+                break
+            case "DSK_Eject":
+                fadeOut()
+                loaded = false
+                waitGuid = 0
+                if (exitOnEject || pressedCtrl || requireReset) {
+                    waitExit = guid
+                    exit()
+                    return false
+                }
+                break
+            case "ExitLayer":
+                fadeOut()
+                loaded = false
+                waitGuid = 0
+                waitExit = guid
+                kill()
+                return false
+            }
+            return true
+        }
+
+        // ------------------------------------------------ reading commands and replies
 
         // A command record, or null after answering the bad text with an Error. Nothing of the
         // layer's state is touched before the record is known to be whole.

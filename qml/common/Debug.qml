@@ -29,42 +29,20 @@ QtObject {
     function _childDepth(name, l) { return (name === "parent" || name === "style") ? 0 : l - 1 }
 
     function _p(s, v, l, f, r, tf) {
-        var first = s !== null && s !== undefined
-        var labelled = typeof s === "string"
-        if (first && !labelled) {
-            r = f; f = l; l = v; v = s; s = undefined
-        }
-        var text = _valueText(v)
-        if (first)
-            console.warn("------" + (labelled ? s + " " : "") + text)
-        if ((v === null || v === undefined) && s)
-            return v
-        if (l === null || l === undefined)
-            l = 2
-        if (!r)
-            r = ""
-        if (typeof v === "function") {
-            if (tf && r.indexOf("Changed") < 0 && _passes(f, r))
-                console.warn(r + "()")
-            return v
-        }
-        if (typeof v !== "object" || l <= 0) {
-            if (_passes(f, r))
-                console.warn(r + ":" + String(v))
-            return v
-        }
-        if (!first && _passes(f, r))
-            console.warn(r + ":" + text)
-        if (!tf && _isQtValue(text))
-            return v
-        var keys = _keys(v)
-        for (var i = 0; i < keys.length; ++i)
-            _p(null, _member(v, keys[i]), _childDepth(keys[i], l), f, r + "." + keys[i], tf)
-        return v
+        return _walk(s, v, l, f, r, tf, false, function (line) { console.warn(line) })
     }
 
-    function _dump(s, v, l, f, r, tf, res) {
-        res = res ? res : ""
+    // The same lines as one text: the label line, then "\n" before every member line.
+    function _dump(s, v, l, f, r, tf) {
+        var res = ""
+        _walk(s, v, l, f, r, tf, true, function (line, label) { res += label ? line : "\n" + line })
+        return res
+    }
+
+    // The one walk behind p and dump: hands out(line, isLabel) the label line, then a line per
+    // member down to depth l, and returns v. `dumping` keeps dump's own forms: a nested object
+    // as String(v), and a Qt value's line given twice.
+    function _walk(s, v, l, f, r, tf, dumping, out) {
         var first = s !== null && s !== undefined
         var labelled = typeof s === "string"
         if (first && !labelled) {
@@ -72,31 +50,34 @@ QtObject {
         }
         var text = _valueText(v)
         if (first)
-            res += "------" + (labelled ? s + " " : "") + text
+            out("------" + (labelled ? s + " " : "") + text, true)
         if ((v === null || v === undefined) && s)
-            return res
+            return v
         if (l === null || l === undefined)
             l = 2
         if (!r)
             r = ""
         if (typeof v === "function") {
             if (tf && r.indexOf("Changed") < 0 && _passes(f, r))
-                res += "\n" + r + "()"
-            return res
+                out(r + "()")
+            return v
         }
         if (typeof v !== "object" || l <= 0) {
             if (_passes(f, r))
-                res += "\n" + r + ":" + String(v)
-            return res
+                out(r + ":" + String(v))
+            return v
         }
         if (!first && _passes(f, r))
-            res += "\n" + r + ":" + String(v)
-        if (!tf && _isQtValue(text))
-            return res + "\n" + r + ":" + String(v)
+            out(r + ":" + (dumping ? String(v) : text))
+        if (!tf && _isQtValue(text)) {
+            if (dumping)
+                out(r + ":" + String(v))
+            return v
+        }
         var keys = _keys(v)
         for (var i = 0; i < keys.length; ++i)
-            res = _dump(null, _member(v, keys[i]), _childDepth(keys[i], l), f, r + "." + keys[i], tf, res)
-        return res
+            _walk(null, _member(v, keys[i]), _childDepth(keys[i], l), f, r + "." + keys[i], tf, dumping, out)
+        return v
     }
 
     // Prints the lines of the new dump whose value (text between the first and second ":")
