@@ -244,14 +244,21 @@ struct Config
     int previewClicks = 30;
 };
 
-} // namespace
-
-int runDriver(int argc, char *argv[])
+// What the figures gather: their rows (in any order; the table sorts them by id), the problems
+// the measurements reported, and whether one of them failed outright.
+struct Results
 {
-    QCoreApplication app(argc, argv);
-    Config c;
+    QList<Row> rows;
+    QStringList problems;
+    bool failed = false;
+};
+
+void progress(const char *what) { std::fprintf(stderr, "bench: %s\n", what); }
+
+// The options of `orvane-bench run`; 0 when they are sound, else the exit status (2).
+int readOptions(const QStringList &args, Config &c)
+{
     QString memoryOption;
-    const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == "--smoke")
             c.smoke = true;
@@ -290,20 +297,20 @@ int runDriver(int argc, char *argv[])
     }
     if (c.out.isEmpty())
         c.out = QStringLiteral("bench/out");
-    QDir().mkpath(c.out);
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-        std::fprintf(stderr, "orvane-bench needs an X display (bench/run.sh starts Xvfb)\n");
-        return 2;
-    }
+    return 0;
+}
 
-    const QString loadBefore = loadText();
-    const QDateTime began = QDateTime::currentDateTime();
-    QList<Row> rows;
-    QStringList problems;
-    bool failed = false;
-    auto progress = [](const char *what) { std::fprintf(stderr, "bench: %s\n", what); };
+double sumMb(const std::vector<double> &kB)
+{
+    double t = 0;
+    for (double x : kB)
+        t += x;
+    return t / 1024;
+}
 
-    // 1 and 6: whole processes, the program and its baseline taking turns
+// 1 and 6: whole processes, the program and its baseline taking turns.
+void startUpFigures(const Config &c, Results &res)
+{
     progress("start-up (figures 1 and 6)");
     Row start{"1", "Start-up to first frame, 12 layers", "bare QML window", "ms", {}, {}};
     Row start2{"6a", "Start-up of 2 outputs (last first frame)", "one output", "ms", {}, {}};
@@ -319,84 +326,107 @@ int runDriver(int argc, char *argv[])
         const Started four = startTogether(
             {{orvane, {"--box", "1"}}, {orvane, {"--box", "2"}}, {orvane, {"--box", "3"}}, {orvane, {"--box", "4"}}});
         if (!(b.ok && one.ok && box1.ok && two.ok && four.ok)) {
-            failed = true;
+            res.failed = true;
             break;
         }
-        auto sum = [](const std::vector<double> &v) {
-            double t = 0;
-            for (double x : v)
-                t += x;
-            return t / 1024;
-        };
         start.value.push_back(one.ms[0]);
         start.base.push_back(b.ms[0]);
         start2.value.push_back(maxOf(two.ms));
         start2.base.push_back(box1.ms[0]);
         start4.value.push_back(maxOf(four.ms));
         start4.base.push_back(box1.ms[0]);
-        rss1.value.push_back(sum(box1.kB));
-        rss1.base.push_back(sum(b.kB));
-        rss2.value.push_back(sum(two.kB));
-        rss2.base.push_back(sum(box1.kB));
-        rss4.value.push_back(sum(four.kB));
-        rss4.base.push_back(sum(box1.kB));
+        rss1.value.push_back(sumMb(box1.kB));
+        rss1.base.push_back(sumMb(b.kB));
+        rss2.value.push_back(sumMb(two.kB));
+        rss2.base.push_back(sumMb(box1.kB));
+        rss4.value.push_back(sumMb(four.kB));
+        rss4.base.push_back(sumMb(box1.kB));
     }
+    res.rows << start << start2 << start4 << rss1 << rss2 << rss4;
+}
 
-    // 2, 3 and 7: the command path at 12, 48 and 99 layers
-    progress("command path (figures 2, 3 and 7)");
+// 2 and 3 from one command run at 12 layers: Play, Cue, Eject All against their baselines.
+struct CommandRows
+{
     Row play{"2a", "Play on a loaded layer, median", "JSON round trip of its 8 records", "us", {}, {}};
     Row play99{"2b", "Play on a loaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
     Row cue{"2c", "Cue on an unloaded layer, median", "JSON round trip of its 3 records", "us", {}, {}};
     Row cue99{"2d", "Cue on an unloaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
     Row ejectAll{"3", "Eject All over 12 loaded layers, median", "12 x single Eject (median)", "us", {}, {}};
+
+    void add(const QJsonObject &r)
+    {
+        const auto base = r.value("baseline").toObject();
+        const double eject = median(fromJson(r.value("eject")));
+        play.value.push_back(median(fromJson(r.value("play"))));
+        play.base.push_back(median(fromJson(base.value("play"))));
+        play99.value.push_back(percentile(fromJson(r.value("play")), 99));
+        play99.base.push_back(percentile(fromJson(base.value("play")), 99));
+        cue.value.push_back(median(fromJson(r.value("cue"))));
+        cue.base.push_back(median(fromJson(base.value("cue"))));
+        cue99.value.push_back(percentile(fromJson(r.value("cue")), 99));
+        cue99.base.push_back(percentile(fromJson(base.value("cue")), 99));
+        ejectAll.value.push_back(median(fromJson(r.value("ejectAll"))));
+        ejectAll.base.push_back(r.value("layers").toInt() * eject);
+    }
+};
+
+// 7 from command runs at 48 and 99 layers, against the run at 12 layers just before them.
+struct GrowthRows
+{
     Row grow48{"7a", "Play median, renderNumber 48", "renderNumber 12", "us", {}, {}};
     Row grow99{"7b", "Play median, renderNumber 99", "renderNumber 12", "us", {}, {}};
     Row grow99p{"7c", "Play 99th percentile, renderNumber 99", "renderNumber 12", "us", {}, {}};
+
+    void add(const QJsonObject &r12, const QJsonObject &r48, const QJsonObject &r99)
+    {
+        const double play12 = median(fromJson(r12.value("play")));
+        grow48.value.push_back(median(fromJson(r48.value("play"))));
+        grow48.base.push_back(play12);
+        grow99.value.push_back(median(fromJson(r99.value("play"))));
+        grow99.base.push_back(play12);
+        grow99p.value.push_back(percentile(fromJson(r99.value("play")), 99));
+        grow99p.base.push_back(percentile(fromJson(r12.value("play")), 99));
+    }
+};
+
+// 2, 3 and 7: the command path at 12, 48 and 99 layers, the runs interleaved so that each
+// growth figure has the 12-layer run of the same moment as its baseline.
+void commandFigures(const Config &c, Results &res)
+{
+    progress("command path (figures 2, 3 and 7)");
+    CommandRows command;
+    GrowthRows growth;
     const QStringList commandArgs{"--iterations", QString::number(c.commandIterations)};
-    std::vector<double> play12, play12p;
     for (int run = 0; run < std::max(c.commandRuns, c.growthRuns); ++run) {
         const QJsonObject r = host("command", commandArgs, 12);
         if (r.isEmpty()) {
-            failed = true;
+            res.failed = true;
             break;
         }
         for (const auto &p : r.value("problems").toArray())
-            problems << "command: " + p.toString();
-        const auto base = r.value("baseline").toObject();
-        const double eject = median(fromJson(r.value("eject")));
-        play12.push_back(median(fromJson(r.value("play"))));
-        play12p.push_back(percentile(fromJson(r.value("play")), 99));
-        if (run < c.commandRuns) {
-            play.value.push_back(play12.back());
-            play.base.push_back(median(fromJson(base.value("play"))));
-            play99.value.push_back(play12p.back());
-            play99.base.push_back(percentile(fromJson(base.value("play")), 99));
-            cue.value.push_back(median(fromJson(r.value("cue"))));
-            cue.base.push_back(median(fromJson(base.value("cue"))));
-            cue99.value.push_back(percentile(fromJson(r.value("cue")), 99));
-            cue99.base.push_back(percentile(fromJson(base.value("cue")), 99));
-            ejectAll.value.push_back(median(fromJson(r.value("ejectAll"))));
-            ejectAll.base.push_back(r.value("layers").toInt() * eject);
-        }
+            res.problems << "command: " + p.toString();
+        if (run < c.commandRuns)
+            command.add(r);
         if (run < c.growthRuns) {
             const QJsonObject r48 = host("command", commandArgs, 48);
             const QJsonObject r99 = host("command", commandArgs, 99);
             if (r48.isEmpty() || r99.isEmpty()) {
-                failed = true;
+                res.failed = true;
                 break;
             }
             for (const auto &p : r99.value("problems").toArray())
-                problems << "command at 99 layers: " + p.toString();
-            grow48.value.push_back(median(fromJson(r48.value("play"))));
-            grow48.base.push_back(play12.back());
-            grow99.value.push_back(median(fromJson(r99.value("play"))));
-            grow99.base.push_back(play12.back());
-            grow99p.value.push_back(percentile(fromJson(r99.value("play")), 99));
-            grow99p.base.push_back(play12p.back());
+                res.problems << "command at 99 layers: " + p.toString();
+            growth.add(r, r48, r99);
         }
     }
+    res.rows << command.play << command.play99 << command.cue << command.cue99 << command.ejectAll;
+    res.rows << growth.grow48 << growth.grow99 << growth.grow99p;
+}
 
-    // 4: frames with every placeholder shown, then with every layer hidden
+// 4: frames with every placeholder shown, then with every layer hidden.
+void renderingFigures(const Config &c, Results &res)
+{
     progress("rendering (figure 4)");
     Row frame{"4a", "Frame interval, 12 placeholders shown, median", "every layer hidden", "ms", {}, {}};
     Row frame99{"4b", "Frame interval, 12 placeholders shown, 99th percentile", "every layer hidden", "ms", {}, {}};
@@ -404,13 +434,13 @@ int runDriver(int argc, char *argv[])
     for (int run = 0; run < c.renderRuns; ++run) {
         const QJsonObject r = host("render", {"--seconds", QString::number(c.renderSeconds)});
         if (r.isEmpty()) {
-            failed = true;
+            res.failed = true;
             break;
         }
         if (r.value("shown").toInt() != 12 || r.value("shownAfterEjectAll").toInt() != 0)
-            problems << QStringLiteral("render: %1 layers shown, %2 after Eject All")
-                            .arg(r.value("shown").toInt())
-                            .arg(r.value("shownAfterEjectAll").toInt());
+            res.problems << QStringLiteral("render: %1 layers shown, %2 after Eject All")
+                                .arg(r.value("shown").toInt())
+                                .arg(r.value("shownAfterEjectAll").toInt());
         frame.value.push_back(median(fromJson(r.value("interval"))));
         frame.base.push_back(median(fromJson(r.value("hiddenInterval"))));
         frame99.value.push_back(percentile(fromJson(r.value("interval")), 99));
@@ -418,8 +448,12 @@ int runDriver(int argc, char *argv[])
         busy99.value.push_back(percentile(fromJson(r.value("busy")), 99));
         busy99.base.push_back(percentile(fromJson(r.value("hiddenBusy")), 99));
     }
+    res.rows << frame << frame99 << busy99;
+}
 
-    // 5: resident size after start and after many operator commands
+// 5: resident size after start and after many operator commands.
+void memoryFigures(const Config &c, Results &res)
+{
     progress("memory (figure 5)");
     const QStringList checkpoints = c.memoryCheckpoints.split(',');
     Row mem1{"5a", "Resident size after " + checkpoints[0] + " commands", "after start", "MB", {}, {}};
@@ -428,7 +462,7 @@ int runDriver(int argc, char *argv[])
         const QJsonObject r = host("memory", {"--checkpoints", c.memoryCheckpoints});
         const QJsonArray points = r.value("points").toArray();
         if (points.size() != 3) {
-            failed = true;
+            res.failed = true;
             break;
         }
         const double start = points[0].toObject().value("kB").toDouble() / 1024;
@@ -437,8 +471,12 @@ int runDriver(int argc, char *argv[])
         mem2.value.push_back(points[2].toObject().value("kB").toDouble() / 1024);
         mem2.base.push_back(start);
     }
+    res.rows << mem1 << mem2;
+}
 
-    // 8: from the click on Play to the first frame whose preview shows the layer
+// 8: from the click on Play to the first frame whose preview shows the layer.
+void previewFigures(const Config &c, Results &res)
+{
     progress("click to preview (figure 8)");
     Row preview{"8a", "Click on Play to layer shown in the preview, median", "one refresh period", "periods", {}, {}};
     Row previewMax{"8b", "Click on Play to layer shown in the preview, worst", "one refresh period", "periods", {}, {}};
@@ -447,9 +485,9 @@ int runDriver(int argc, char *argv[])
         const QJsonObject r = host("preview", {"--iterations", QString::number(c.previewClicks)});
         const auto frames = fromJson(r.value("frames"));
         for (const auto &p : r.value("problems").toArray())
-            problems << "preview: " + p.toString();
+            res.problems << "preview: " + p.toString();
         if (frames.empty()) {
-            failed = true;
+            res.failed = true;
             break;
         }
         // the screen's refresh, not the swaps: a swap of this window can take several refreshes
@@ -464,24 +502,29 @@ int runDriver(int argc, char *argv[])
         previewSwaps.value.push_back(median(frames));
         previewSwaps.base.push_back(1);
     }
+    res.rows << preview << previewMax << previewSwaps;
+}
 
-    rows = {start,  play,   play99, cue,  cue99, ejectAll, frame,  frame99, busy99,  mem1,       mem2,
-            start2, start4, rss1,   rss2, rss4,  grow48,   grow99, grow99p, preview, previewMax, previewSwaps};
-
-    // the table, as markdown, and the same as JSON
+// The machine and the moment of the run, printed under the table.
+QString machineText(const Config &c, const QString &loadBefore, const QDateTime &began)
+{
     const QString revision = qEnvironmentVariable("ORVANE_BENCH_REVISION", QStringLiteral("unknown revision"));
-    const QString machine = QStringLiteral("%1, %2 cores, %3; load average %4 before, %5 after; %6, %8%7")
-                                .arg(QSysInfo::prettyProductName() + ", " + cpuModel())
-                                .arg(QThread::idealThreadCount())
-                                .arg(QSysInfo::kernelVersion())
-                                .arg(loadBefore, loadText(), began.toString(Qt::ISODate),
-                                     c.smoke ? QStringLiteral(" (smoke run: the figures mean nothing)") : QString())
-                                .arg(revision);
+    return QStringLiteral("%1, %2 cores, %3; load average %4 before, %5 after; %6, %8%7")
+        .arg(QSysInfo::prettyProductName() + ", " + cpuModel())
+        .arg(QThread::idealThreadCount())
+        .arg(QSysInfo::kernelVersion())
+        .arg(loadBefore, loadText(), began.toString(Qt::ISODate),
+             c.smoke ? QStringLiteral(" (smoke run: the figures mean nothing)") : QString())
+        .arg(revision);
+}
+
+// The table as markdown; `json` gets the same rows.
+QString tableText(const QList<Row> &rows, QJsonArray &json)
+{
     QString table;
     QTextStream t(&table);
     t << "| # | Figure | Value (min / median / max) | Baseline | Baseline value | Ratio | Unit |\n"
       << "|---|---|---|---|---|---|---|\n";
-    QJsonArray json;
     for (const Row &r : rows) {
         t << "| " << r.id << " | " << r.figure << " | " << triple(r.value) << " | " << r.baseline << " | "
           << triple(r.base) << " | " << triple(ratios(r)) << " | " << r.unit << " |\n";
@@ -496,16 +539,25 @@ int runDriver(int argc, char *argv[])
                                 {"baselineRuns", toJson(r.base)}});
     }
     t.flush();
+    return table;
+}
+
+// Prints the table and writes it as results.json and results.md; the exit status of the run.
+int report(const Config &c, Results &res, const QString &machine)
+{
+    std::stable_sort(res.rows.begin(), res.rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
+    QJsonArray json;
+    const QString table = tableText(res.rows, json);
     std::printf("%s\nMachine: %s\n", qPrintable(table), qPrintable(machine));
-    for (const QString &p : problems)
+    for (const QString &p : res.problems)
         std::printf("problem: %s\n", qPrintable(p));
 
     QFile out(c.out + "/results.json");
     const QJsonObject doc{{"machine", machine},
                           {"smoke", c.smoke},
                           {"rows", json},
-                          {"problems", QJsonArray::fromStringList(problems)},
-                          {"complete", !failed}};
+                          {"problems", QJsonArray::fromStringList(res.problems)},
+                          {"complete", !res.failed}};
     if (!out.open(QIODevice::WriteOnly) || out.write(QJsonDocument(doc).toJson()) < 0) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(out.fileName()));
         return 1;
@@ -513,7 +565,32 @@ int runDriver(int argc, char *argv[])
     QFile md(c.out + "/results.md");
     if (md.open(QIODevice::WriteOnly))
         md.write((table + "\nMachine: " + machine + "\n").toUtf8());
-    if (failed)
+    if (res.failed)
         std::fprintf(stderr, "bench: a measurement failed; the table is incomplete\n");
-    return failed || !problems.isEmpty() ? 1 : 0;
+    return res.failed || !res.problems.isEmpty() ? 1 : 0;
+}
+
+} // namespace
+
+int runDriver(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    Config c;
+    if (const int status = readOptions(app.arguments(), c))
+        return status;
+    QDir().mkpath(c.out);
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        std::fprintf(stderr, "orvane-bench needs an X display (bench/run.sh starts Xvfb)\n");
+        return 2;
+    }
+
+    const QString loadBefore = loadText();
+    const QDateTime began = QDateTime::currentDateTime();
+    Results res;
+    startUpFigures(c, res);
+    commandFigures(c, res);
+    renderingFigures(c, res);
+    memoryFigures(c, res);
+    previewFigures(c, res);
+    return report(c, res, machineText(c, loadBefore, began));
 }
