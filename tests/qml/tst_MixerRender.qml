@@ -106,7 +106,7 @@ LayerHost {
             compare(guidsOf(s.queues), [7])
         }
 
-        function test_traceLines() {
+        function test_trace_lines() {
             var r = makeRender(4, 204)
             ignoreWarning("------layer4 send  DSK_Cue mixer=false active=false loaded=false requireReset=false "
                           + "waitExit=0 waitGuid=0 mixerDelayed=0 test=true guid=1 ")
@@ -124,7 +124,7 @@ LayerHost {
             tryCompare(r, "mixer", null)
         }
 
-        function test_heldBehindCue() {
+        function test_held_behind_cue() {
             var r = silentRender()
             compare(host.send(r, cue(1)), true)
             compare(r.waitGuid, 1)
@@ -167,10 +167,10 @@ LayerHost {
             compare(r.mixer.requests[r.mixer.requests.length - 1].guid, 8)
         }
 
-        function test_exitEnds_data() {
+        function test_exit_ends_data() {
             return [ { tag: "exitOnEject" }, { tag: "ctrl" }, { tag: "requireReset" } ]
         }
-        function test_exitEnds(data) {
+        function test_exit_ends(data) {
             var r = makeRender(1, 101)
             host.send(r, cue(3))
             if (data.tag === "exitOnEject")
@@ -206,7 +206,7 @@ LayerHost {
             verify(!r.requireReset)
         }
 
-        function test_exitLayer() {
+        function test_exit_layer() {
             var r = makeRender(2, 102)
             host.send(r, cue(1))
             spy.clear()
@@ -226,7 +226,7 @@ LayerHost {
             verify(!r.requireReset)
         }
 
-        function test_pendingExit() {
+        function test_pending_exit() {
             var r = makeRender(1)
             host.send(r, cue(1))
             var first = r.mixer
@@ -297,7 +297,7 @@ LayerHost {
             compare(r.getQueueByGuid(1234).time, undefined)
         }
 
-        function test_liveAndFadeOut() {
+        function test_live_and_fade_out() {
             var r = makeRender(1)
             host.send(r, cue(1))
             spy.clear()
@@ -334,7 +334,7 @@ LayerHost {
             s.reset()
         }
 
-        function test_restampOnReplay() {
+        function test_restamp_on_replay() {
             TimeScheduler.timer.running = false
             TimeScheduler.time = 17000000000000
             var r = makeRender(1)
@@ -355,7 +355,7 @@ LayerHost {
             compare(r.lastJS.params.time, 17000000100000 + 5000000)
         }
 
-        function test_badCommands_data() {
+        function test_bad_commands_data() {
             return [
                 { tag: "not JSON", text: "{ \"type\": ", problem: "not JSON", id: 0, type: "" },
                 { tag: "not text", text: 42, problem: "not text", id: 0, type: "" },
@@ -367,7 +367,7 @@ LayerHost {
                 { tag: "graphics_id number", text: "{\"type\": \"DSK_Cue\", \"params\": {\"graphics_id\": 5}}", problem: "graphics_id is not text", id: 0, type: "DSK_Cue" }
             ]
         }
-        function test_badCommands(data) {
+        function test_bad_commands(data) {
             // Once on a stopped layer, once on a layer with a Cue pending and a command held.
             var layers = [makeRender(1), silentRender()]
             host.send(layers[1], cue(1, "SCENE-05"))
@@ -392,7 +392,7 @@ LayerHost {
             })
         }
 
-        function test_badReplies() {
+        function test_bad_replies() {
             var r = silentRender()
             host.send(r, cue(6))                      // 1, awaited
             host.send(r, play(6))                     // 2, held
@@ -423,7 +423,7 @@ LayerHost {
             compare(r.mixer.requests[1].guid, 2)
         }
 
-        function test_editAndBindings() {
+        function test_edit_and_bindings() {
             var r = makeRender(1, 101)
             r.edit()                                  // no editor client on this machine
             verify(!r.edited)

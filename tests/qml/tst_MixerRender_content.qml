@@ -41,7 +41,7 @@ LayerHost {
             return list
         }
 
-        function test_stubReplies() {
+        function test_stub_replies() {
             var r = makeRender(1)
             var text = cue(3, "SCENE-01")
             ignoreWarning("------mixerQueue render 1 SCENE-01 request=" + text + " ")
@@ -68,7 +68,7 @@ LayerHost {
             verify(r.mixer)                             // an ordinary Eject leaves the mixer running
         }
 
-        function test_placeholderGeometry() {
+        function test_placeholder_geometry() {
             var expected = { 1: ["red", 160], 2: ["orange", 320], 7: ["purple", 1120], 8: ["red", 1280],
                              12: ["cyan", 1920] }
             for (var i = 1; i <= 12; ++i) {
@@ -93,7 +93,7 @@ LayerHost {
             compare(box.x, 12 * 320)
         }
 
-        function test_contentChoice() {
+        function test_content_choice() {
             var r = makeRender(1)
             host.send(r, cue(1, "A"))
             verify(findChild(r, "placeholderBox"))
@@ -136,10 +136,10 @@ LayerHost {
             tryCompare(r, "mixer", null, 3000)
         }
 
-        function test_badMedia_data() {
+        function test_bad_media_data() {
             return [ { tag: "missing file" }, { tag: "not a video" } ]
         }
-        function test_badMedia(data) {
+        function test_bad_media(data) {
             var url = "file:///nowhere/missing.avi"
             if (data.tag === "not a video") {
                 var path = Serialization.getEnv("ORVANE_TEST_TMP") + "/not-a-video.avi"

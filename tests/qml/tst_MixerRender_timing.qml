@@ -55,7 +55,7 @@ LayerHost {
         }
         function beat(ticks) { TimeScheduler.time = ticks }
 
-        function test_fadeInLength_data() {
+        function test_fade_in_length_data() {
             return [
                 { tag: "Fade 5000000 ticks", params: { transition_type: "Fade", transition_duration: 5000000 }, ms: 500 },
                 { tag: "duration as text", params: { transition_type: "Fade", transition_duration: "3000000" }, ms: 300 },
@@ -65,7 +65,7 @@ LayerHost {
                 { tag: "no record", params: null, ms: 0 }
             ]
         }
-        function test_fadeInLength(data) {
+        function test_fade_in_length(data) {
             var r = makeRender()
             if (data.ms)
                 startReference(0, 1, data.ms)
@@ -83,7 +83,7 @@ LayerHost {
             tryCompare(r, "opacity", 1, 100)
         }
 
-        function test_fadeOutLength_data() {
+        function test_fade_out_length_data() {
             return [
                 { tag: "own duration wins", js: { duration: 3000000, params: { transition_type: "Cut" } }, ms: 300 },
                 { tag: "Fade transition", js: { params: { transition_type: "Fade", transition_duration: 2000000 } }, ms: 200 },
@@ -92,7 +92,7 @@ LayerHost {
                 { tag: "no record", js: undefined, ms: 0 }
             ]
         }
-        function test_fadeOutLength(data) {
+        function test_fade_out_length(data) {
             var r = makeRender()
             r.fadeIn()
             if (data.ms)
@@ -112,7 +112,7 @@ LayerHost {
             compare(r.opacity, 0)
         }
 
-        function test_runningFades() {
+        function test_running_fades() {
             var r = makeRender()
             // A fade-in asked for again while it runs goes on with its first length.
             startReference(0, 1, 500)
@@ -131,7 +131,7 @@ LayerHost {
             tryCompare(r, "visible", false, 100)
         }
 
-        function test_timedPlayAndStop() {
+        function test_timed_play_and_stop() {
             var r = loadedRender()
             var due = t0 + 1000000
             // A timed Play shows the layer when passed and again at the first beat within 3 ms of its time.
@@ -164,7 +164,7 @@ LayerHost {
             verify(!r.visible)
         }
 
-        function test_sameBeatKeepsPassingOrder() {
+        function test_same_beat_keeps_passing_order() {
             var r = loadedRender()
             var due = t0 + 1000000
             host.send(r, timed("DSK_Stop", due), false)
@@ -180,7 +180,7 @@ LayerHost {
             compare(r.waiting.length, 0)
         }
 
-        function test_testPlayAfterEject() {
+        function test_test_play_after_eject() {
             var r = loadedRender()
             // A test Play is due 0.5 s after it was passed; an Eject before then hides the layer,
             // and the Play shows it again when due.
@@ -196,7 +196,7 @@ LayerHost {
             compare(r.opacity, 1)
         }
 
-        function test_testPlayFadesAgainWhenDue() {
+        function test_test_play_fades_again_when_due() {
             var r = loadedRender()
             host.send(r, timed("DSK_Play", 1, { transition_duration: 1000000 }))
             tryCompare(r, "opacity", 1)
@@ -205,7 +205,7 @@ LayerHost {
             tryCompare(r, "opacity", 1)
         }
 
-        function test_renderDelay() {
+        function test_render_delay() {
             var r = loadedRender()
             findChild(r, "textureReceiver").sourceComponent = slowContent
             var due = t0 + 1000000

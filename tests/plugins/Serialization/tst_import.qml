@@ -13,7 +13,7 @@ TestCase {
         return Serialization.applicationDataDirPath + "/" + name
     }
 
-    function test_serializationFromADocument() {
+    function test_serialization_from_a_document() {
         var dir = Serialization.applicationDataDirPath
         verify(dir.length > 1)
         compare(dir.slice(-7), "/Orvane")
@@ -40,7 +40,7 @@ TestCase {
         compare(Serialization.readFromMemory(stored).a, "x")
     }
 
-    function test_qmlUtilsFromADocument() {
+    function test_qml_utils_from_a_document() {
         calls = 0
         var cancel = QmlUtils.singleShot(50, function () { testCase.calls += 1 })
         compare(calls, 0)
@@ -57,7 +57,7 @@ TestCase {
         compare(calls, 11)
     }
 
-    function test_processFromADocument() {
+    function test_process_from_a_document() {
         compare(Process.run("RpcClient.exe", ["--layer", 3]), 0)
         var out = dataFile("process.txt")
         var pid = Process.run("/bin/sh", ["-c", "printf '%s %s' \"$1\" \"$2\" > \"$0.part\" && mv \"$0.part\" \"$0\"",

@@ -28,7 +28,7 @@ TestCase {
         boundSpy.clear()
     }
 
-    function test_defaultNameAndWrites() {
+    function test_default_name_and_writes() {
         compare(plain.name, "Default Name")
         plain.name = "Default Name"
         compare(plainSpy.count, 0)
@@ -43,7 +43,7 @@ TestCase {
         compare(plain.name, "deck")
     }
 
-    function test_bindingFollowsOnlyRealChanges() {
+    function test_binding_follows_only_real_changes() {
         compare(bound.name, "Studio A")
         testCase.source = "Studio B"
         compare(bound.name, "Studio B")
@@ -54,7 +54,7 @@ TestCase {
         compare(boundSpy.count, 2)
     }
 
-    function test_createdPlayerReadsNewValueInHandler() {
+    function test_created_player_reads_new_value_in_handler() {
         var player = createTemporaryObject(playerComponent, testCase)
         verify(player)
         compare(player.name, "Default Name")

@@ -83,7 +83,7 @@ Item {
             compare(theme["toolbarGroupSpacing"], undefined)
         }
 
-        function test_boundMembersFollow() {
+        function test_bound_members_follow() {
             theme.headerFontSize = 20
             compare(theme.footerFontSize, 20)
             compare(theme.buttonTextFontSize, 20)
@@ -132,7 +132,7 @@ Item {
                 compare(Object.keys(theme[sets[i]]).sort(), ["common", "neutral", "preset", "program"], sets[i])
         }
 
-        function test_alphaFunctions() {
+        function test_alpha_functions() {
             compareRgba(theme.colWAlpha(Qt.rgba(0.2, 0.4, 0.6, 0.5), 1), 51, 102, 153, 1, "opaque again")
             compareRgba(theme.colWAlpha("white", 0.25), 255, 255, 255, 0.25, "named colour")
 
@@ -152,7 +152,7 @@ Item {
             compareRgba(theme.colsMain.program, 255, 178, 102, 1, "source set untouched")
         }
 
-        function test_tagToSysColor() {
+        function test_tag_to_sys_color() {
             compareRgba(theme.tagToSysColor["neutral_light"], 255, 255, 255, 1, "neutral_light")
             verify(Qt.colorEqual(theme.tagToSysColor["program_dark"], theme.colProgramDark))
             verify(Qt.colorEqual(theme.tagToSysColor["common"], theme.colCommon))
@@ -164,7 +164,7 @@ Item {
             }
         }
 
-        function test_imageDescriptors() {
+        function test_image_descriptors() {
             var desc = theme.imgButtonRectCommon
             verify(/\/MixerThemeManager\/MixerTheme\/Resources\/ButtonSquareYellow\.png$/.test(String(desc.source)),
                    String(desc.source))
@@ -189,7 +189,7 @@ Item {
             verify(String(theme.iconFolder).match(/\/MixerThemeManager\/icons\/$/), String(theme.iconFolder))
         }
 
-        function test_baseThemeHooksDoNothing() {
+        function test_base_theme_hooks_do_nothing() {
             var file = tmp + "/base-theme.json"
             verify(Serialization.writeToJsonFile(file, { "headerFontSize": 30 }))
             compare(theme.isRegistryData, false)
@@ -215,7 +215,7 @@ Item {
             verify(/themeData=\s*$/m.test(section), section)
         }
 
-        function test_customThemeHooks() {
+        function test_custom_theme_hooks() {
             var custom = createTemporaryObject(customTheme, root)
             compare(custom.__settings.category, "Theme_custom_test")
             compare(custom.isRegistryData, false)

@@ -67,7 +67,7 @@ Item {
             compare(button.fontSize, 20)
         }
 
-        function test_returnActsOnRelease() {
+        function test_return_acts_on_release() {
             var button = make(plainButton)
             keyPress(Qt.Key_Return)
             verify(button.pressed)
@@ -92,7 +92,7 @@ Item {
             compare(clickedSpy.count, 4)
         }
 
-        function test_heldReturnTriggersOnce() {
+        function test_held_return_triggers_once() {
             var button = make(plainButton)
             keyPress(Qt.Key_Return)
             for (var i = 0; i < 5; ++i)
@@ -111,7 +111,7 @@ Item {
             compare(clickedSpy.count, 1)
         }
 
-        function test_actionAndCheckable() {
+        function test_action_and_checkable() {
             var button = make(actionButton)
             keyClick(Qt.Key_Return)
             compare(clickedSpy.count, 1)

@@ -87,7 +87,7 @@ Item {
             clickedSpy.target = closingSpy.target = openedSpy.target = contentFocusSpy.target = null
         }
 
-        function test_openSizesToContent() {
+        function test_open_sizes_to_content() {
             var dialog = openDialog(textDialog)
             compare(dialog.width, 350)
             compare(dialog.height, 180)
@@ -113,7 +113,7 @@ Item {
             compare(wide.height, 380)
         }
 
-        function test_buttonsFromTexts() {
+        function test_buttons_from_texts() {
             var dialog = openDialog(textDialog)
             compare(dialog.buttonRepeater.count, 2)
             compare(dialog.buttonRepeater.itemAt(0).text, "OK")
@@ -129,7 +129,7 @@ Item {
             compare(closingSpy.count, 0)
         }
 
-        function test_autoHideOffAndActions() {
+        function test_auto_hide_off_and_actions() {
             var dialog = openDialog(actionDialog)
             var first = dialog.buttonRepeater.itemAt(0)
             compare(first.action, dialog.apply)
@@ -149,7 +149,7 @@ Item {
             verify(dialog.visible)
         }
 
-        function test_escapeCloses() {
+        function test_escape_closes() {
             var dialog = openDialog(textDialog)
             keyClick(Qt.Key_Escape)
             compare(closingSpy.count, 1)
@@ -164,7 +164,7 @@ Item {
             compare(bare.visible, false)
         }
 
-        function test_keyNavigation() {
+        function test_key_navigation() {
             var dialog = openDialog(textDialog)
             var ok = dialog.buttonRepeater.itemAt(0)
             var cancel = dialog.buttonRepeater.itemAt(1)
@@ -191,7 +191,7 @@ Item {
             verify(dialog.visible)
         }
 
-        function test_fillContentHeight() {
+        function test_fill_content_height() {
             var dialog = openDialog(textDialog)
             var scope = dialog.box.parent
             dialog.height = 400
@@ -208,7 +208,7 @@ Item {
             empty.close()
         }
 
-        function test_noButtons() {
+        function test_no_buttons() {
             var dialog = openDialog(bareDialog)
             compare(dialog.buttonRepeater.count, 0)
             compare(openedSpy.count, 1)

@@ -42,7 +42,7 @@ TestCase {
         fuzzyCompare(r.width, d.width, 0.01)
     }
 
-    function test_followsAspectChanges() {
+    function test_follows_aspect_changes() {
         place(1000, 1000, 1, 1)
         fit.aspect = 1
         compare(fit.width, 1000)
