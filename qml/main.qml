@@ -10,8 +10,25 @@ import TimeScheduler 1.0
 import "common"
 
 // The output window: one output of the graphics system, its layers, and the operator's controls.
-// Groups below follow the data: records, configuration, geometry, queues, dispatch, replies,
-// chrome, panels, editor.
+// Groups below follow the data, each opened by a "// ---- Name:" line; their entry functions:
+//   Tracing          p, pf (the Debug singleton's walk)
+//   Records          template, guid, getLayerId, getGraphicsId, setLayerId, updateTime, fromJs,
+//                    jsonObject, singleLine
+//   Program options  programOptions (set by the start-up program)
+//   Configuration    initialise, migrate, completionSteps, dataUrlChange, closingSteps
+//   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
+//   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
+//   Dispatch         send, sendAll (through dispatch), mixerQueue, resetAllRenders
+//   Replies          reply, relay, listProblem, listWindowProblem; the error list
+//   Chrome           elapsedText, clockText, trigger; the control bar and the clock
+//   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, updateDuration
+//   Panels           updateCurrent, refreshPanels, registerPanel, panelTextChanged, togglePanel
+//   Editor           saveConfig, editorButtonClicked; the configuration editor dialog
+// A new group adds its line here. README's "main.qml and its tests" names each group's tests.
+//
+// Names marked "read by layers by name" (fromJs, p, getGraphicsId, exitOnEject, dataUrl,
+// renderNumber, guid, modifiers) are looked up unqualified by every layer (MixerRender.qml) from
+// the document that creates it: renaming one breaks the layers without an error at load time.
 ApplicationWindow {
     id: main
 
@@ -24,6 +41,7 @@ ApplicationWindow {
     color: "#444"
 
     // ---- Tracing: one implementation, shared with the Debug singleton; layers call p unqualified
+    // read by layers by name: keep it
     function p(s, v, l, f, r) { return Debug._p(s, v, l, f, r, false) }
     function pf(s, v, l, f, r) { return Debug._p(s, v, l, f, r, true) }
     function _p(s, v, l, f, r, tf) { return Debug._p(s, v, l, f, r, tf) }
@@ -46,6 +64,7 @@ ApplicationWindow {
     ])
 
     // Incremented before every command handed to a layer; travels beside the record, never in it.
+    // read by layers by name: keep it
     property var guid: 0
 
     function getLayerId(js) {
@@ -55,6 +74,7 @@ ApplicationWindow {
     }
 
     // A scene queue answers with the name in its Cue record.
+    // read by layers by name: keep it
     function getGraphicsId(js) {
         if (!js || typeof js !== "object")
             return ""
@@ -92,6 +112,7 @@ ApplicationWindow {
         return copy
     }
 
+    // read by layers by name: keep it
     function fromJs(js) { return JSON.stringify(js, null, 2) }
 
     // The object a record or reply text holds; null for text that is not a JSON object.
@@ -137,6 +158,7 @@ ApplicationWindow {
     })
 
     // Each key holds a sound value even when the file was edited by hand with the wrong type.
+    // read by layers by name: keep it
     property bool exitOnEject: configFlag(configLoader.config, "exitOnEject", false)
     property real cacheTime: configNumber(configLoader.config, "cacheTime", 10)
     property real bufferSize: configNumber(configLoader.config, "bufferSize", 5)
@@ -147,6 +169,7 @@ ApplicationWindow {
     property int isBoxPlayer: boardEnabled && configText(configLoader.config, "board").indexOf("KeshBoxPlayer") === 0
                               ? 1 : 0
     property bool previewEnabled: isBoxPlayer === 0 ? true : settings.previewEnabled
+    // read by layers by name: keep it
     property int renderNumber: isBoxPlayer !== 0 ? 0 : layerCount(configLoader.config)
     property bool showInfo: true
     property bool showBoxPlayer: showInfo && isBoxPlayer !== 0
@@ -154,6 +177,7 @@ ApplicationWindow {
 
     // The data directory with one folder per scene; bound to the configuration until the
     // operator picks a folder in the dialog.
+    // read by layers by name: keep it
     property var dataUrl: dataDirectory(configText(configLoader.config, "directory"), project)
 
     // Runs once while the window's properties are first computed.
@@ -745,6 +769,8 @@ ApplicationWindow {
             p("Wrong currentLayer " + currentLayer + " guid=" + guid)
             return
         }
+        // The banner and the "!!! send" line are fixed markers that readers of a trace search
+        // for: keep them as written.
         p("(((((((((((((()))))))))))))) ", medias)
         if (medias.length > 0 && currentIndex < medias.length) {
             var media = medias[currentIndex % medias.length]
@@ -1023,6 +1049,7 @@ ApplicationWindow {
     // ---- Chrome: control bar, clock and window keys
 
     // Keyboard modifiers of the last press on the control bar; layers read them on Eject.
+    // read by layers by name: keep it (as main.modifiers)
     property int modifiers: 0
     property bool editEnabled: true
     property var startTime: new Date()
@@ -1122,7 +1149,7 @@ ApplicationWindow {
                     updateCurrent()
                 }
                 onCurrentIndexChanged: {
-                    p("222 ")
+                    p("222 ")   // a fixed marker of every layer change in the trace: keep it as written
                     updateCurrent()
                 }
             }
@@ -1210,35 +1237,7 @@ ApplicationWindow {
         send("DSK_Continue")
     }
 
-    // ---- Panels: the edit panels over the preview
-
-    readonly property var editModes: ["Container", "Queues", "Responce"]
-    // mode name -> { panel, info }; each panel registers itself when it is created
-    property var editPanels: ({})
-
-    // Brings the panels in line with the current scene and layer.
-    function updateCurrent() {
-        if (currentIndex < 0)
-            currentIndex = 0
-        // inside an operator command the texts follow once, when it returns
-        if (dispatching > 0) {
-            currentStale = true
-            return
-        }
-        refreshPanels()
-    }
-
-    function refreshPanels() {
-        var queues = editPanels.Queues
-        if (queues)
-            queues.info.updateText(main.queues[currentIndex] ? fromJs(main.queues[currentIndex]) : "")
-        var responce = editPanels.Responce
-        if (responce)
-            responce.info.updateText(currentRender ? currentRender.getResponce() : "")
-        var container = editPanels.Container
-        if (container)
-            container.info.updateText(loadCurrentGfxc())
-    }
+    // ---- Scene files: each scene's container (<data>/<scene>/<scene>.gfxc) and the queue file
 
     // A scene without a container of its own starts from this text; every %1 is the scene name.
     readonly property var templateGfxc: '{\n'
@@ -1390,6 +1389,36 @@ ApplicationWindow {
             return false
         container.info.updateText(text)
         return true
+    }
+
+    // ---- Panels: the edit panels over the preview
+
+    readonly property var editModes: ["Container", "Queues", "Responce"]
+    // mode name -> { panel, info }; each panel registers itself when it is created
+    property var editPanels: ({})
+
+    // Brings the panels in line with the current scene and layer.
+    function updateCurrent() {
+        if (currentIndex < 0)
+            currentIndex = 0
+        // inside an operator command the texts follow once, when it returns
+        if (dispatching > 0) {
+            currentStale = true
+            return
+        }
+        refreshPanels()
+    }
+
+    function refreshPanels() {
+        var queues = editPanels.Queues
+        if (queues)
+            queues.info.updateText(main.queues[currentIndex] ? fromJs(main.queues[currentIndex]) : "")
+        var responce = editPanels.Responce
+        if (responce)
+            responce.info.updateText(currentRender ? currentRender.getResponce() : "")
+        var container = editPanels.Container
+        if (container)
+            container.info.updateText(loadCurrentGfxc())
     }
 
     function registerPanel(mode, panel, info) {
