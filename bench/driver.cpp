@@ -121,6 +121,17 @@ struct Started
     bool ok = true;
 };
 
+void stopAll(std::vector<std::unique_ptr<QProcess>> &procs)
+{
+    for (auto &p : procs) {
+        p->terminate();
+        if (!p->waitForFinished(5000)) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+}
+
 Started startTogether(const QList<QPair<QString, QStringList>> &programs)
 {
     Home home;
@@ -166,13 +177,7 @@ Started startTogether(const QList<QPair<QString, QStringList>> &programs)
     settle.exec();
     for (auto &p : procs)
         s.kB.push_back(residentKb(p->processId()));
-    for (auto &p : procs) {
-        p->terminate();
-        if (!p->waitForFinished(5000)) {
-            p->kill();
-            p->waitForFinished(5000);
-        }
-    }
+    stopAll(procs);
     return s;
 }
 

@@ -144,14 +144,11 @@ Options parse(int argc, char *argv[])
     return o;
 }
 
-// Figures 2, 3 and 7: the cost of one operator command, and the same records' JSON round trip.
-QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
+// Every layer running with its scene loaded, and every function of the command path warm.
+void warmUp(Window &w, const Options &o)
 {
     const int n = w.layers();
-    QJsonObject out;
-    QStringList problems;
     w.selectScene(0);
-    // every layer running with its scene loaded, and every function of the path warm
     for (int round = 0; round < std::max(1, o.warmup); ++round) {
         for (int i = 0; i < n; ++i) {
             w.selectLayer(i);
@@ -159,38 +156,63 @@ QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
         }
         pump(0);
     }
+}
 
-    std::vector<double> play, eject, cue, ejectAll;
+// One operator command on the selected layer: its time, and how many commands it sent.
+struct Sent
+{
+    double us;
+    double commands;
+};
+
+Sent timedSend(Window &w, const QString &type)
+{
+    const double g = w.guid();
+    const qint64 t = clockNs.nsecsElapsed();
+    w.send(type);
+    const double us = usSince(t);
+    return {us, w.guid() - g};
+}
+
+// Figure 2 and the single Eject of figure 3: Play on a loaded layer (Eject, Cue and Play sent),
+// then Eject, then Cue on the unloaded layer, going round the layers.
+void singleCommands(Window &w, const Options &o, QJsonObject &out, QStringList &problems)
+{
+    const int n = w.layers();
+    std::vector<double> play, eject, cue;
     for (int k = 0; k < o.iterations; ++k) {
         const int layer = k % n;
         w.selectLayer(layer);
         pump(0);
 
-        double g = w.guid();
-        qint64 t = clockNs.nsecsElapsed();
-        w.send(QStringLiteral("DSK_Play"));
-        play.push_back(usSince(t));
-        if (w.guid() != g + 3 || !w.isLoaded(layer))
-            problems << QStringLiteral("Play on loaded layer %1 sent %2 commands").arg(layer + 1).arg(w.guid() - g);
+        Sent r = timedSend(w, QStringLiteral("DSK_Play"));
+        play.push_back(r.us);
+        if (r.commands != 3 || !w.isLoaded(layer))
+            problems << QStringLiteral("Play on loaded layer %1 sent %2 commands").arg(layer + 1).arg(r.commands);
         pump(0);
 
-        g = w.guid();
-        t = clockNs.nsecsElapsed();
-        w.send(QStringLiteral("DSK_Eject"));
-        eject.push_back(usSince(t));
-        if (w.guid() != g + 1 || w.isLoaded(layer))
+        r = timedSend(w, QStringLiteral("DSK_Eject"));
+        eject.push_back(r.us);
+        if (r.commands != 1 || w.isLoaded(layer))
             problems << QStringLiteral("Eject on layer %1 left it loaded").arg(layer + 1);
         pump(0);
 
-        g = w.guid();
-        t = clockNs.nsecsElapsed();
-        w.send(QStringLiteral("DSK_Cue"));
-        cue.push_back(usSince(t));
-        if (w.guid() != g + 1 || !w.isLoaded(layer))
-            problems << QStringLiteral("Cue on unloaded layer %1 sent %2 commands").arg(layer + 1).arg(w.guid() - g);
+        r = timedSend(w, QStringLiteral("DSK_Cue"));
+        cue.push_back(r.us);
+        if (r.commands != 1 || !w.isLoaded(layer))
+            problems << QStringLiteral("Cue on unloaded layer %1 sent %2 commands").arg(layer + 1).arg(r.commands);
         pump(0);
     }
+    out.insert(QStringLiteral("play"), toJson(play));
+    out.insert(QStringLiteral("eject"), toJson(eject));
+    out.insert(QStringLiteral("cue"), toJson(cue));
+}
 
+// Figure 3: Eject All over every layer, each loaded first.
+void ejectAllRounds(Window &w, const Options &o, QJsonObject &out, QStringList &problems)
+{
+    const int n = w.layers();
+    std::vector<double> ejectAll;
     const int rounds = std::max(o.warmup, o.iterations / 10);
     for (int k = 0; k < rounds; ++k) {
         for (int i = 0; i < n; ++i) {
@@ -208,9 +230,13 @@ QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
             problems << QStringLiteral("Eject All sent %1 commands to %2 layers").arg(w.guid() - g).arg(n);
         pump(0);
     }
+    out.insert(QStringLiteral("ejectAll"), toJson(ejectAll));
+}
 
-    // The records of each path and the replies the stub gives them, written and read as the
-    // window and the layer write and read them.
+// The records of each path and the replies the stub gives them, written and read as the
+// window and the layer write and read them: a function of the path's name.
+QJSValue roundTripFunction(QQmlEngine &engine, Window &w)
+{
     QJSValue factory = engine.evaluate(QStringLiteral(R"JS(
         (function (w) {
             var q = w.queues[0]
@@ -237,6 +263,13 @@ QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
     )JS"));
     QJSValue roundTrip = factory.call({engine.newQObject(w.window())});
     engine.setObjectOwnership(w.window(), QQmlEngine::CppOwnership);
+    return roundTrip;
+}
+
+// The baselines of figure 2: the JSON round trip of each path's records.
+QJsonObject jsonBaseline(QQmlEngine &engine, Window &w, const Options &o, QStringList &problems)
+{
+    QJSValue roundTrip = roundTripFunction(engine, w);
     if (roundTrip.isError() || !roundTrip.isCallable())
         problems << QStringLiteral("baseline: ") + roundTrip.toString();
     QJsonObject baseline;
@@ -253,13 +286,19 @@ QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
         }
         baseline.insert(QLatin1String(name), toJson(v));
     }
+    return baseline;
+}
 
-    out.insert(QStringLiteral("layers"), n);
-    out.insert(QStringLiteral("play"), toJson(play));
-    out.insert(QStringLiteral("eject"), toJson(eject));
-    out.insert(QStringLiteral("cue"), toJson(cue));
-    out.insert(QStringLiteral("ejectAll"), toJson(ejectAll));
-    out.insert(QStringLiteral("baseline"), baseline);
+// Figures 2, 3 and 7: the cost of one operator command, and the same records' JSON round trip.
+QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
+{
+    QJsonObject out;
+    QStringList problems;
+    warmUp(w, o);
+    singleCommands(w, o, out, problems);
+    ejectAllRounds(w, o, out, problems);
+    out.insert(QStringLiteral("layers"), w.layers());
+    out.insert(QStringLiteral("baseline"), jsonBaseline(engine, w, o, problems));
     problems.removeDuplicates();
     out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems.mid(0, 10)));
     return out;
@@ -442,6 +481,52 @@ bool waitUntil(const std::function<bool()> &done, int ms)
     return true;
 }
 
+// Where the probe samples: layer 1's rotating box stands at x 160..640 of the 1920 x 1080 atlas,
+// centred at y 540; a circle of radius 135 round its centre is always inside it. Sample 20 x 20
+// atlas pixels 80 below the centre, clear of the scene name.
+QRect previewSample(QQuickItem *preview)
+{
+    const double scale = preview->width() / 1920.0;
+    const QPointF topLeft = preview->mapToScene(QPointF((400 - 10) * scale, (540 + 80 - 10) * scale));
+    return QRect(topLeft.toPoint(), QSize(std::max(2, int(20 * scale)), std::max(2, int(20 * scale))));
+}
+
+struct ClickSamples
+{
+    std::vector<double> frames, ms, periods;
+};
+
+// One click on Play with layer 1 cued and hidden, until the preview shows it.
+void clickOnce(Window &w, PreviewProbe &probe, QPointF click, int k, ClickSamples &out, QStringList &problems)
+{
+    w.send(QStringLiteral("DSK_Cue")); // loaded and hidden
+    const int hiddenFrom = probe.m_frames;
+    // a window where nothing changes renders nothing: the clock's tick brings a frame each second
+    if (!waitUntil(
+            [&] { return probe.m_lastHiddenFrame > hiddenFrom && probe.m_lastHiddenFrame > probe.m_lastVisibleFrame; },
+            5000)) {
+        problems << QStringLiteral("the layer did not disappear after Cue");
+        return;
+    }
+    pump(k % 2 == 0 ? 7 : 13); // the click lands anywhere within the frame period
+    const int before = probe.m_frames;
+    const qint64 t0 = clockNs.nsecsElapsed();
+    QTest::mouseClick(w.window(), Qt::LeftButton, Qt::NoModifier, click.toPoint());
+    if (!w.isLoaded(0) || !w.render(0)->isVisible())
+        problems << QStringLiteral("the click on Play did not play layer 1");
+    if (!waitUntil([&] { return probe.m_lastVisibleFrame > before; }, 5000)) {
+        problems << QStringLiteral("layer 1 never showed in the preview");
+        return;
+    }
+    out.frames.push_back(probe.m_lastVisibleFrame - before);
+    out.ms.push_back((probe.m_swapNs - t0) / 1e6);
+    const qint64 s0 = probe.m_swapNs;
+    const int f0 = probe.m_frames;
+    pump(100);
+    if (probe.m_frames > f0)
+        out.periods.push_back((probe.m_swapNs - s0) / 1e6 / (probe.m_frames - f0));
+}
+
 QJsonObject clickToPreview(Window &w, const Options &o)
 {
     QJsonObject out;
@@ -453,79 +538,40 @@ QJsonObject clickToPreview(Window &w, const Options &o)
                    QJsonArray{preview ? QStringLiteral("no Play button") : QStringLiteral("no preview")});
         return out;
     }
-    // Layer 1's rotating box stands at x 160..640 of the 1920 x 1080 atlas, centred at y 540;
-    // a circle of radius 135 round its centre is always inside it. Sample 20 x 20 atlas pixels
-    // 80 below the centre, clear of the scene name.
-    const double scale = preview->width() / 1920.0;
-    const QPointF topLeft = preview->mapToScene(QPointF((400 - 10) * scale, (540 + 80 - 10) * scale));
-    const QRect area(topLeft.toPoint(), QSize(std::max(2, int(20 * scale)), std::max(2, int(20 * scale))));
-    PreviewProbe probe(w.window(), area);
+    PreviewProbe probe(w.window(), previewSample(preview));
     const QPointF click = play->mapToScene(QPointF(play->width() / 2, play->height() / 2));
 
     w.selectScene(0);
     w.selectLayer(0);
-    std::vector<double> frames, ms, periods;
-    for (int k = 0; k < o.iterations; ++k) {
-        w.send(QStringLiteral("DSK_Cue")); // loaded and hidden
-        const int hiddenFrom = probe.m_frames;
-        // a window where nothing changes renders nothing: the clock's tick brings a frame each second
-        if (!waitUntil(
-                [&] {
-                    return probe.m_lastHiddenFrame > hiddenFrom && probe.m_lastHiddenFrame > probe.m_lastVisibleFrame;
-                },
-                5000)) {
-            problems << QStringLiteral("the layer did not disappear after Cue");
-            continue;
-        }
-        pump(k % 2 == 0 ? 7 : 13); // the click lands anywhere within the frame period
-        const int before = probe.m_frames;
-        const qint64 t0 = clockNs.nsecsElapsed();
-        QTest::mouseClick(w.window(), Qt::LeftButton, Qt::NoModifier, click.toPoint());
-        if (!w.isLoaded(0) || !w.render(0)->isVisible())
-            problems << QStringLiteral("the click on Play did not play layer 1");
-        if (!waitUntil([&] { return probe.m_lastVisibleFrame > before; }, 5000)) {
-            problems << QStringLiteral("layer 1 never showed in the preview");
-            continue;
-        }
-        frames.push_back(probe.m_lastVisibleFrame - before);
-        ms.push_back((probe.m_swapNs - t0) / 1e6);
-        const qint64 s0 = probe.m_swapNs;
-        const int f0 = probe.m_frames;
-        pump(100);
-        if (probe.m_frames > f0)
-            periods.push_back((probe.m_swapNs - s0) / 1e6 / (probe.m_frames - f0));
-    }
-    out.insert(QStringLiteral("frames"), toJson(frames));
-    out.insert(QStringLiteral("ms"), toJson(ms));
-    out.insert(QStringLiteral("framePeriod"), toJson(periods));
+    ClickSamples samples;
+    for (int k = 0; k < o.iterations; ++k)
+        clickOnce(w, probe, click, k, samples, problems);
+    out.insert(QStringLiteral("frames"), toJson(samples.frames));
+    out.insert(QStringLiteral("ms"), toJson(samples.ms));
+    out.insert(QStringLiteral("framePeriod"), toJson(samples.periods));
     out.insert(QStringLiteral("refreshHz"), w.window()->screen() ? w.window()->screen()->refreshRate() : 60.0);
     problems.removeDuplicates();
     out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems));
     return out;
 }
 
-} // namespace
-
-int runHost(int argc, char *argv[])
+// Traces go to this file from now on; false when it cannot be written.
+bool traceTo(const QString &path)
 {
-    const Options o = parse(argc, argv);
-    if (!o.trace.isEmpty()) {
-        traceFd = ::open(o.trace.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        if (traceFd < 0) {
-            std::fprintf(stderr, "cannot write the trace file %s\n", qPrintable(o.trace));
-            return 2;
-        }
-        qInstallMessageHandler(traceToFile);
+    traceFd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (traceFd < 0) {
+        std::fprintf(stderr, "cannot write the trace file %s\n", qPrintable(path));
+        return false;
     }
-    clockNs.start();
+    qInstallMessageHandler(traceToFile);
+    return true;
+}
 
-    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
-    QGuiApplication app(argc, argv);
-    setOrvaneIdentity();
-
+// The output window loaded into `engine` and shown with its first frame; null after a message.
+QQuickWindow *loadWindow(QQmlApplicationEngine &engine)
+{
     // ORVANE_BENCH_QML_DIR measures a changed copy of the documents against the tree's own
     const QString qmlDir = qEnvironmentVariable("ORVANE_BENCH_QML_DIR", QStringLiteral(ORVANE_QML_DIR));
-    QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
     engine.addImportPath(qmlDir);
     engine.load(QUrl::fromLocalFile(qmlDir + QStringLiteral("/main.qml")));
@@ -533,15 +579,35 @@ int runHost(int argc, char *argv[])
         engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (!window) {
         std::fprintf(stderr, "the output window did not load (see the trace)\n");
-        return 2;
+        return nullptr;
     }
-    std::atomic<bool> shown{false};
+    // set on the render thread, which may still swap a frame while this returns
+    static std::atomic<bool> shown{false};
     QObject::connect(
-        window, &QQuickWindow::frameSwapped, window, [&shown] { shown = true; }, Qt::DirectConnection);
+        window, &QQuickWindow::frameSwapped, window, [] { shown = true; }, Qt::DirectConnection);
     if (!waitUntil([&] { return shown && window->contentItem()->width() > 0; }, 30000)) {
         std::fprintf(stderr, "the output window showed no frame\n");
-        return 2;
+        return nullptr;
     }
+    return window;
+}
+
+} // namespace
+
+int runHost(int argc, char *argv[])
+{
+    const Options o = parse(argc, argv);
+    if (!o.trace.isEmpty() && !traceTo(o.trace))
+        return 2;
+    clockNs.start();
+
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QGuiApplication app(argc, argv);
+    setOrvaneIdentity();
+    QQmlApplicationEngine engine;
+    QQuickWindow *window = loadWindow(engine);
+    if (!window)
+        return 2;
     pump(200);
 
     Window w(window);
