@@ -50,6 +50,21 @@ MainWindowTestCase {
         compare(w.bufferSize, 0)
     }
 
+    // What the start-up program hands over reaches the window before it completes: the parsed
+    // options, the videos folder; the case's windowProperties lie under each window's own.
+    property QtObject options: QtObject {}
+
+    function test_initial_properties() {
+        compare(createWindowOn(defaultText).programOptions, null, "no option given")
+        windowProperties = { "programOptions": options }
+        verify(createWindow().programOptions === options)
+        var videos = "file://" + Serialization.getEnv("ORVANE_TEST_TMP")
+        var w = createWindow({ "mediaFolder": videos, "programOptions": null })
+        windowProperties = {}
+        compare(String(w.mediaFolder), videos)
+        compare(w.programOptions, null)
+    }
+
     function test_command_line_and_title() {
         var w = createWindowOn(defaultText)
         compare(w.getAppParam("--box"), "")
