@@ -11,6 +11,8 @@ QtObject {
     property int seed: 1
     property var rng: 0
     property string lastAction: ""
+    // the guid this step handed to the window's mixerQueue itself, not one the window took
+    property var handedGuid: undefined
     // counts per action, for the closing summary
     property var counts: ({})
     // when not empty, only these actions run (names as in lastAction, comma-separated): one
@@ -215,6 +217,7 @@ QtObject {
 
     // Runs one random action and returns what went wrong ("" when nothing did).
     function step() {
+        handedGuid = undefined
         var problem = act()
         counts[lastAction] = (counts[lastAction] || 0) + 1
         return problem ? problem : check()
@@ -283,7 +286,8 @@ QtObject {
             return sameSelection(before, "queueReply")
         } else if (r < 97) {
             lastAction = "window mixerQueue"
-            main.mixerQueue(recordText(), guidValue(null), chance(0.8))
+            handedGuid = guidValue(null)
+            main.mixerQueue(recordText(), handedGuid, chance(0.8))
             return sameSelection(before, "mixerQueue")
         } else {
             lastAction = "layer reset"

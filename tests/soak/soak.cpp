@@ -210,12 +210,15 @@ int main(int argc, char *argv[])
                             .arg(before)
                             .arg(dispatched)
                             .arg(after));
-        // every guid taken in this step was handed to a layer with a "command" trace, in order
+        // every guid taken in this step was handed to a layer with a "command" trace, in order;
+        // a guid the driver handed to the window's mixerQueue itself was never taken
+        const QVariant handed = driver->property("handedGuid");
         QList<double> taken;
         for (const QString &line : qAsConst(g_step)) {
             const auto match = command.match(line);
-            if (match.hasMatch() && match.captured(1).toDouble() > before)
-                taken.append(match.captured(1).toDouble());
+            const double guid = match.captured(1).toDouble();
+            if (match.hasMatch() && guid > before && !(handed.isValid() && guid == handed.toDouble()))
+                taken.append(guid);
         }
         std::sort(taken.begin(), taken.end());
         bool consecutive = taken.size() == after - before;
