@@ -4,11 +4,20 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlDebuggingEnabler>
+#include <QStandardPaths>
 #include <QUrl>
+#include <QWindow>
 
 #include <cstdio>
 
+#include "crashreport.h"
 #include "programoptions.h"
+#include "stopsignals.h"
+
+#ifdef ORVANE_TEST_BUILD
+// Test builds only (tests/app/testcrash.cpp): a crash on request, for the crash report's tests.
+void armTestCrash(QQmlApplicationEngine &engine);
+#endif
 
 // Enables QML debugging for every engine of the process (Qt prints its notice about it).
 static QQmlDebuggingEnabler qQmlEnableDebuggingHelper(true);
@@ -22,6 +31,8 @@ int main(int argc, char *argv[])
         return early.exitCode;
     }
 
+    // a stop requested while the program starts is kept until its event loop runs
+    StopSignals::install();
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
 
     int code = 0;
@@ -38,11 +49,17 @@ int main(int argc, char *argv[])
             std::fputs(qPrintable(parsed.err), stderr);
             return parsed.exitCode;
         }
+        CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"),
+                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        crashReport.install();
+        StopSignals stopSignals;
 
         {
             QQmlApplicationEngine engine;
             // the parsed options, for the window's capabilities beyond the plain output
-            engine.setInitialProperties({{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)}});
+            engine.setInitialProperties(
+                {{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
+                 {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)}});
             // Each path goes in front: the bundle root is searched first, then plugins/ beside
             // the executable (never beside the working directory), then Qt's own paths.
             engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
@@ -53,10 +70,17 @@ int main(int argc, char *argv[])
             // nothing for the operator to see or close: end with a failure status at once instead
             // of running unseen until something kills the process. The engine has already written
             // why to the log.
-            if (engine.rootObjects().isEmpty())
+            if (engine.rootObjects().isEmpty()) {
                 code = 1;
-            else
+            } else {
+                QObject::connect(&stopSignals, &StopSignals::stopRequested, [&engine] {
+                    closeLikeTheOperator(qobject_cast<QWindow *>(engine.rootObjects().first()));
+                });
+#ifdef ORVANE_TEST_BUILD
+                armTestCrash(engine);
+#endif
                 code = app.exec();
+            }
         } // the engine and its documents go before the application object
     }
     return code;

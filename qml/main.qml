@@ -134,6 +134,16 @@ ApplicationWindow {
     // complete); null in hosts that create the window without it, which means no option given
     property QtObject programOptions: null
 
+    // ---- Crash evidence: the report of a crash in this output's previous run, listed once as a Warning
+    // (set by the start-up program; null in hosts that create the window themselves)
+    property QtObject crashReport: null
+    property QtObject crashWatch: QtObject { Component.onCompleted: main.listPreviousCrash() }
+
+    function listPreviousCrash() {
+        if (crashReport && crashReport.previousReport !== "")
+            listWindowProblem("Warning", "Previous run crashed: see " + crashReport.previousReport)
+    }
+
     // ---- Configuration: output number, configuration file, derived properties, settings
 
     // --box N of the command line; every per-output file and settings name carries sBox.
