@@ -16,6 +16,7 @@ packages=(
   libqt5multimedia5-plugins gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libgl1-mesa-dri libgl-dev xvfb xauth fonts-dejavu-core
   git clang-format
+  dpkg-dev file desktop-file-utils systemd
 )
 
 missing=()
