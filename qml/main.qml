@@ -15,6 +15,7 @@ import "common"
 //   Records          template, guid, getLayerId, getGraphicsId, setLayerId, updateTime, fromJs,
 //                    jsonObject, singleLine
 //   Program options  programOptions (set by the start-up program)
+//   Crash evidence   crashReport (set by the start-up program), listPreviousCrash
 //   Configuration    initialise, migrate, completionSteps, dataUrlChange, closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
