@@ -86,7 +86,10 @@ ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
     }
     // bad values of --box keep their old meaning, output 0, exactly as the window reads them
     static const QRegularExpression whole(QStringLiteral("^\\s*[+-]?\\d+\\s*$"));
-    const QString box = parser.value(QStringLiteral("box"));
+    // the window takes the argument after the first "--box" word; "--box=2" is not that word,
+    // so the program's other per-output parts (its lock, its crash report) must not see 2 either
+    const int at = arguments.indexOf(QStringLiteral("--box"));
+    const QString box = at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
     m_box = whole.match(box).hasMatch() ? box.toInt() : 0;
     return outcome;
 }

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include "programoptions.h"
+
 namespace {
 
 struct Run
@@ -93,6 +95,28 @@ private slots:
         QCOMPARE(run.out, QString());
         QVERIFY2(run.err.startsWith(reason + "\nUsage: orvane [options]\n"), qPrintable(run.err));
         QVERIFY2(run.err.contains("--version"), qPrintable(run.err));
+    }
+
+    // The output number other parts of the program use (its lock, its crash reports) is the one
+    // the window reads: the word after the first "--box", a plain whole number, else 0.
+    void boxAsTheWindowReadsIt()
+    {
+        const QList<QPair<QStringList, int>> cases = {
+            {{"--box", "2"}, 2},
+            {{"--box", " 7 "}, 7},
+            {{"--box", "-3"}, -3},
+            {{"--box", "2.5"}, 0},
+            {{"--box", "two"}, 0},
+            {{"--box"}, 0},
+            {{"--box=2"}, 0},
+            {{"--box", "1", "--box", "2"}, 1},
+            {{}, 0},
+        };
+        for (const auto &c : cases) {
+            ProgramOptions options;
+            QCOMPARE(options.parse(c.first).exitCode, -1);
+            QVERIFY2(options.box() == c.second, qPrintable(c.first.join(' ')));
+        }
     }
 };
 
