@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "controlserver.h"
 #include "crashreport.h"
 #include "programoptions.h"
 #include "stopsignals.h"
@@ -54,12 +55,28 @@ int main(int argc, char *argv[])
         crashReport.install();
         StopSignals stopSignals;
 
+        // The control port listens before the window exists, so a port that cannot be opened
+        // ends the start with a reason instead of a window that nobody can reach.
+        ControlServer control;
+        QVariantMap initial{{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
+                            {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)}};
+        if (options.control() > 0) {
+            control.setToken(ProgramOptions::controlToken());
+            if (!control.listen(QHostAddress(options.controlBind()), quint16(options.control()))) {
+                std::fputs(qPrintable(QStringLiteral("Can't open the control port %1:%2: %3\n")
+                                          .arg(options.controlBind())
+                                          .arg(options.control())
+                                          .arg(control.errorString())),
+                           stderr);
+                return 2;
+            }
+            initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control));
+        }
+
         {
             QQmlApplicationEngine engine;
-            // the parsed options, for the window's capabilities beyond the plain output
-            engine.setInitialProperties(
-                {{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
-                 {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)}});
+            // the parsed options and the capabilities they switch on, beyond the plain output
+            engine.setInitialProperties(initial);
             // Each path goes in front: the bundle root is searched first, then plugins/ beside
             // the executable (never beside the working directory), then Qt's own paths.
             engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));

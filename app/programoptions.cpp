@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QRegularExpression>
 
 namespace {
@@ -16,6 +17,12 @@ struct OptionSpec
 
 const OptionSpec optionSpecs[] = {
     {"box", "N", "Output number N (0 without it): its own configuration, settings and queue file."},
+    {"control", "PORT",
+     "Open the control port on 127.0.0.1:PORT: one JSON request per line (see the README); with "
+     "ORVANE_CONTROL_TOKEN set, a client says hello with it first."},
+    {"control-bind", "ADDR",
+     "Listen for --control on ADDR instead (0.0.0.0: every address); an address other than loopback "
+     "needs ORVANE_CONTROL_TOKEN."},
     {"help", nullptr, "Print this help and exit."},
     {"version", nullptr, "Print the application name and version and exit."},
 };
@@ -91,5 +98,49 @@ ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
     const int at = arguments.indexOf(QStringLiteral("--box"));
     const QString box = at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
     m_box = whole.match(box).hasMatch() ? box.toInt() : 0;
+
+    const QString why =
+        checkControl(parser.value(QStringLiteral("control")), parser.value(QStringLiteral("control-bind")),
+                     parser.isSet(QStringLiteral("control-bind")));
+    if (!why.isEmpty())
+        return bad(why);
     return outcome;
+}
+
+ProgramOptions::Outcome ProgramOptions::bad(const QString &message) const
+{
+    Outcome outcome;
+    outcome.exitCode = 2;
+    outcome.err = message + QLatin1Char('\n');
+    return outcome;
+}
+
+QByteArray ProgramOptions::controlToken() { return qgetenv("ORVANE_CONTROL_TOKEN"); }
+
+// The reason the control options cannot be used, or nothing.
+QString ProgramOptions::checkControl(const QString &port, const QString &bind, bool bindGiven)
+{
+    if (port.isEmpty()) {
+        if (bindGiven)
+            return QStringLiteral("--control-bind needs --control PORT");
+        return QString();
+    }
+    bool ok = false;
+    const int number = port.trimmed().toInt(&ok);
+    if (!ok || number < 1 || number > 65535)
+        return QStringLiteral("Bad value for --control: %1 (a port number from 1 to 65535)").arg(port);
+    m_control = number;
+    if (!bindGiven)
+        return QString();
+    QHostAddress address;
+    if (bind == QLatin1String("localhost"))
+        address = QHostAddress::LocalHost;
+    else if (!address.setAddress(bind))
+        return QStringLiteral("Bad value for --control-bind: %1 (an IP address such as 127.0.0.1 or 0.0.0.0)")
+            .arg(bind);
+    // anyone who can reach the port could put graphics on air: off this machine only with a token
+    if (!address.isLoopback() && controlToken().isEmpty())
+        return QStringLiteral("--control-bind %1 is reachable from other machines: set ORVANE_CONTROL_TOKEN").arg(bind);
+    m_controlBind = address.toString();
+    return QString();
 }

@@ -10,6 +10,8 @@ class ProgramOptions : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(int box READ box CONSTANT)
+    Q_PROPERTY(int control READ control CONSTANT)
+    Q_PROPERTY(QString controlBind READ controlBind CONSTANT)
 
 public:
     // What the start-up does with a command line: run, or print and exit with a status.
@@ -33,7 +35,19 @@ public:
     static QString usage();
 
     int box() const { return m_box; }
+    // --control PORT: the TCP port of the control port, 0 without the option
+    int control() const { return m_control; }
+    // --control-bind ADDR: the address it listens on, 127.0.0.1 without the option
+    QString controlBind() const { return m_controlBind; }
+
+    // The environment variable that holds the control port's token.
+    static QByteArray controlToken();
 
 private:
+    Outcome bad(const QString &message) const;
+    QString checkControl(const QString &port, const QString &bind, bool bindGiven);
+
     int m_box = 0;
+    int m_control = 0;
+    QString m_controlBind = QStringLiteral("127.0.0.1");
 };

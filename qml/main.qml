@@ -1,3 +1,4 @@
+import QtQml 2.12
 import QtQuick 2.12
 import QtQuick.Controls 1.4
 import QtQuick.Dialogs 1.3
@@ -898,6 +899,7 @@ ApplicationWindow {
             p("Error layer index=" + layer)
             return
         }
+        layerReplied(layer, guid, js)
         var filtered = js.type === "DSK_GetStatus" && guid !== main.guid && render.statusFiltered >= 2
         if (!filtered)
             p("layer" + layer + " reply " + (js.type ? js.type : (js.command ? js.command : "")) + " "
@@ -933,6 +935,9 @@ ApplicationWindow {
 
     // Every numbered problem, whether a layer's or the window's own, in list, trace and Errors.txt.
     signal problemListed(int number, string status, string text)
+    // Every reply of a layer (its 1-based number), as the object read from the reply text,
+    // before the window acts on it.
+    signal layerReplied(int layer, var guid, var reply)
 
     function listProblem(js, layer, name) {
         listNumbered(js.status, js.status + " Layer" + layer + " " + textOf(js.type) + " " + name + ": "
@@ -1057,6 +1062,159 @@ ApplicationWindow {
         }
     }
 
+    // ---- Control port: requests from automation and scripts go through dispatch as the buttons do
+    // The server of --control (set by the start-up program), null without the option. It carries
+    // the lines; here each request is checked and carried out, and replies, problems and tally go
+    // back to the subscribed clients.
+    property QtObject controlPort: null
+    readonly property var controlCommands: ({ "cue": "DSK_Cue", "play": "DSK_Play", "stop": "DSK_Stop",
+                                              "eject": "DSK_Eject", "status": "DSK_GetStatus",
+                                              "continue": "DSK_Continue" })
+    // layer number -> the latest data.status of its replies
+    property var controlStatus: ({})
+
+    Connections {
+        target: controlPort
+        function onRequest(connection, peer, request) { controlPort.respond(connection, JSON.stringify(controlAnswer(request))) }
+        function onTrace(line) { p(line) }
+    }
+
+    Connections {
+        target: controlPort ? main : null
+        function onLayerReplied(layer, guid, reply) { controlReplied(layer, guid, reply) }
+        function onProblemListed(number, status, text) {
+            controlEvent({ "event": "problem", "number": number, "status": status, "text": text })
+        }
+    }
+
+    // Tally follows what is drawn: a layer is on air while its picture is shown with an opacity
+    // above 0 in the atlas, so a fade-in is on air from its first visible frame and a fade-out
+    // until its last.
+    Instantiator {
+        model: controlPort ? renders.count : 0
+        delegate: QtObject {
+            readonly property Item render: renders.itemAt(index)
+            readonly property bool onAir: main.layerOnAir(render)
+            onOnAirChanged: if (render) main.controlEvent({ "event": "tally", "layer": render.index, "onAir": onAir })
+        }
+    }
+
+    function layerOnAir(render) { return !!render && render.visible && render.opacity > 0 }
+
+    function controlReplied(layer, guid, reply) {
+        if (reply.data && typeof reply.data === "object" && reply.data.status !== undefined)
+            controlStatus[layer] = reply.data.status
+        controlEvent({ "event": "reply", "layer": layer, "guid": guid, "reply": reply })
+    }
+
+    function controlEvent(event) {
+        if (controlPort)
+            controlPort.broadcastEvent(JSON.stringify(event))
+    }
+
+    function controlAnswer(request) {
+        var what = request["do"]
+        if (what === "state")
+            return controlState()
+        if (what === "scenes")
+            return { "ok": true, "scenes": queues.map(getGraphicsId) }
+        if (what === "select")
+            return controlSelect(request)
+        if (what === "ejectAll")
+            return { "ok": true, "guids": guidsOf(function () { sendAll("DSK_Eject") }) }
+        return controlCommand(controlCommands[what], request)
+    }
+
+    // The reason a request's layer, scene, record or trigger cannot be used, or an empty text.
+    function controlFault(request) {
+        var layer = request.layer
+        if (layer !== undefined
+                && !(typeof layer === "number" && layer === Math.floor(layer) && layer >= 1 && layer <= renders.count))
+            return "layer is not a whole number from 1 to " + renders.count
+        if (request.scene !== undefined && getGraphicsIndex(request.scene) < 0)
+            return "scene names no scene"
+        var record = request.record
+        if (record !== undefined && (record === null || typeof record !== "object" || Array.isArray(record)))
+            return "record is not an object"
+        if (request.trigger !== undefined && typeof request.trigger !== "string")
+            return "trigger is not text"
+        return ""
+    }
+
+    function controlError(text) { return { "ok": false, "error": text } }
+
+    // The guids that `action` handed to layers, in order: pre-steps and relays included.
+    function guidsOf(action) {
+        var first = guid
+        action()
+        var list = []
+        for (var g = first + 1; g <= guid; ++g)
+            list.push(g)
+        return list
+    }
+
+    // The command on the request's layer and scene, as the button would send it there; the
+    // operator's selection is put back afterwards, as around a relay.
+    function controlCommand(type, request) {
+        var fault = controlFault(request)
+        if (fault)
+            return controlError(fault)
+        var layer = request.layer !== undefined ? request.layer - 1 : currentLayer
+        var index = request.scene !== undefined ? getGraphicsIndex(request.scene) : currentIndex
+        var guids = []
+        dispatch(function () {
+            var savedLayer = currentLayer
+            var savedIndex = currentIndex
+            try {
+                currentLayer = layer
+                currentIndex = index
+                var queue = queues[currentIndex]
+                if (request.trigger !== undefined && queue && queue.DSK_Continue && queue.DSK_Continue.params)
+                    queue.DSK_Continue.params.trigger_id = request.trigger
+                guids = guidsOf(function () { send(type, request.record) })
+            } finally {
+                putSelectionBack(savedLayer, savedIndex)
+            }
+        })
+        return { "ok": true, "guids": guids }
+    }
+
+    // As the operator's picks in the selectors: the choice is stored and the panels follow.
+    function controlSelect(request) {
+        var fault = controlFault(request)
+        if (fault)
+            return controlError(fault)
+        if (request.layer === undefined && request.scene === undefined)
+            return controlError("nothing to select: give layer or scene")
+        if (request.layer !== undefined) {
+            currentLayer = request.layer - 1
+            settings.currentLayer = currentLayer
+            updateCurrent()
+        }
+        if (request.scene !== undefined) {
+            currentIndex = getGraphicsIndex(request.scene)
+            if (renderNumber !== 0) {
+                settings.currentName = currentName
+                updateCurrent()
+            }
+        }
+        return { "ok": true }
+    }
+
+    function controlState() {
+        var layers = []
+        for (var i = 0; i < renders.count; ++i) {
+            var render = renders.itemAt(i)
+            var status = controlStatus[render.index]
+            layers.push({ "layer": render.index, "scene": render.name ? render.name : null,
+                          "active": render.active, "loaded": render.isLoaded, "onAir": layerOnAir(render),
+                          "status": status === undefined ? null : status })
+        }
+        return { "ok": true, "box": iBox,
+                 "current": { "layer": currentRender ? currentLayer + 1 : null, "scene": currentName ? currentName : null },
+                 "layers": layers }
+    }
+
     // ---- Chrome: control bar, clock and window keys
 
     // Keyboard modifiers of the last press on the control bar; layers read them on Eject.
@@ -1104,6 +1262,27 @@ ApplicationWindow {
         shortcut: "F11"
         onTriggered: main.visibility = main.visibility === Window.FullScreen ? Window.Windowed : Window.FullScreen
     }
+
+    // The operator's function keys, on the current layer and scene as the buttons. Typing into a
+    // panel or the editor must never put anything on air, so none fires while a text has focus.
+    readonly property bool commandKeysEnabled: main.enabled && !isTextEditor(activeFocusItem)
+
+    function isTextEditor(item) {
+        return !!item && typeof item.cursorPosition === "number" && typeof item.selectByMouse === "boolean"
+    }
+
+    // Continue at the current scene's first trigger, or with an empty trigger_id without one.
+    function continueFirst() {
+        var triggers = currentTriggers
+        trigger({ "id": triggers && triggers.length > 0 && triggers[0] ? triggers[0].id : "" })
+    }
+
+    Shortcut { sequence: "F1"; enabled: commandKeysEnabled; onActivated: send("DSK_Stop") }
+    Shortcut { sequence: "F2"; enabled: commandKeysEnabled; onActivated: send("DSK_Play") }
+    Shortcut { sequence: "F3"; enabled: commandKeysEnabled; onActivated: send("DSK_Cue") }
+    Shortcut { sequence: "F5"; enabled: commandKeysEnabled; onActivated: continueFirst() }
+    Shortcut { sequence: "F8"; enabled: commandKeysEnabled; onActivated: send("DSK_Eject") }
+    Shortcut { sequence: "Shift+F8"; enabled: commandKeysEnabled; onActivated: sendAll("DSK_Eject") }
 
     Timer {
         interval: 1000
