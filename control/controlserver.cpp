@@ -233,8 +233,8 @@ void ControlServer::handleLine(Connection *c, const QByteArray &line)
         emit trace(QStringLiteral("control %1 %2").arg(c->peer, shortened(QString::fromUtf8(line))));
         // Qt reads only objects and arrays as documents: a bare value is JSON all the same
         QJsonParseError inArray;
-        const bool json =
-            error.error == QJsonParseError::NoError || !QJsonDocument::fromJson("[" + line + "]", &inArray).isNull();
+        const bool json = error.error == QJsonParseError::NoError
+                          || QJsonDocument::fromJson("[" + line + "]", &inArray).array().size() == 1;
         fail(c, QJsonValue::Null, json ? QStringLiteral("not an object") : QStringLiteral("not JSON"));
         return;
     }
