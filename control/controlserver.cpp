@@ -124,6 +124,8 @@ void ControlServer::accept()
         // Qt takes no more from the network than this while the lines wait: a client that
         // writes faster than the window works is held back by TCP itself
         socket->setReadBufferSize(4 * maxLineBytes);
+        // an answer is one short line that the client waits for: no waiting for more to send
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         connect(socket, &QTcpSocket::readyRead, c, [this, c] {
             if (!c->scheduled)
                 turn(c);
@@ -184,9 +186,11 @@ void ControlServer::turn(Connection *c)
         if (tooLong) {
             emit trace(QStringLiteral("control %1 line longer than %2 bytes dropped").arg(c->peer).arg(maxLineBytes));
             fail(c, QJsonValue::Null, QStringLiteral("line too long"));
+            flushAll();
             continue;
         }
         handleLine(c, line);
+        flushAll();
     }
     if (!c->closing)
         scheduleTurn(c);
@@ -359,6 +363,14 @@ void ControlServer::answer(Connection *c, const QJsonValue &id, const QJsonObjec
 void ControlServer::fail(Connection *c, const QJsonValue &id, const QString &error)
 {
     answer(c, id, {{"ok", false}, {"error", error}});
+}
+
+// The answer and the events of a request leave at once, not after the window's next frame.
+void ControlServer::flushAll()
+{
+    for (const auto &entry : m_connections)
+        if (entry.second->socket->bytesToWrite() > 0)
+            entry.second->socket->flush();
 }
 
 void ControlServer::write(Connection *c, const QByteArray &line)

@@ -71,6 +71,7 @@ private:
     void answer(Connection *c, const QJsonValue &id, const QJsonObject &response);
     void fail(Connection *c, const QJsonValue &id, const QString &error);
     void write(Connection *c, const QByteArray &line);
+    void flushAll();
 
     QTcpServer *m_server = nullptr;
     QByteArray m_token;

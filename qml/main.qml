@@ -1165,6 +1165,8 @@ ApplicationWindow {
         dispatch(function () {
             var savedLayer = currentLayer
             var savedIndex = currentIndex
+            // the operator's view is the same afterwards: its panels need no new layout for it
+            var stale = currentStale
             try {
                 currentLayer = layer
                 currentIndex = index
@@ -1174,6 +1176,8 @@ ApplicationWindow {
                 guids = guidsOf(function () { send(type, request.record) })
             } finally {
                 putSelectionBack(savedLayer, savedIndex)
+                if (currentLayer === savedLayer && currentIndex === savedIndex)
+                    currentStale = stale
             }
         })
         return { "ok": true, "guids": guids }

@@ -12,45 +12,9 @@
 #include <vector>
 
 #include "controlserver.h"
+#include "lineclient.h"
 
 namespace {
-
-// A client as a script would be: writes lines, reads lines.
-struct Client
-{
-    QTcpSocket socket;
-    explicit Client(quint16 port, qint64 readBuffer = 0)
-    {
-        // a small read buffer: Qt stops taking data from the network, as a client that never reads
-        socket.setReadBufferSize(readBuffer);
-        socket.connectToHost(QHostAddress::LocalHost, port);
-    }
-    bool connected() { return socket.state() == QAbstractSocket::ConnectedState || socket.waitForConnected(5000); }
-    void send(const QByteArray &text) { socket.write(text); }
-    // The next line, waiting for it in the event loop; empty after 10 s or when the server closed.
-    QByteArray line()
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (!socket.canReadLine() && waited.elapsed() < 10000 && socket.state() == QAbstractSocket::ConnectedState)
-            QTest::qWait(2);
-        return socket.canReadLine() ? socket.readLine().trimmed() : QByteArray();
-    }
-    QJsonObject object() { return QJsonDocument::fromJson(line()).object(); }
-    QJsonObject ask(const QByteArray &request)
-    {
-        send(request + "\n");
-        return object();
-    }
-    bool closedByServer()
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (socket.state() == QAbstractSocket::ConnectedState && waited.elapsed() < 10000)
-            QTest::qWait(2);
-        return socket.state() != QAbstractSocket::ConnectedState;
-    }
-};
 
 QJsonObject error(const QJsonValue &id, const QString &text) { return {{"id", id}, {"ok", false}, {"error", text}}; }
 
@@ -98,7 +62,7 @@ private slots:
     {
         const quint16 port = start();
         QVERIFY(port);
-        Client c(port);
+        LineClient c(port);
         QVERIFY(c.connected());
 
         // several requests in one write, one split over two writes, CR LF endings: answered in order
@@ -152,7 +116,7 @@ private slots:
     void eventsGoToSubscribersOnly()
     {
         const quint16 port = start();
-        Client listener(port), quiet(port);
+        LineClient listener(port), quiet(port);
         QVERIFY(listener.connected() && quiet.connected());
         QCOMPARE(listener.ask("{\"do\":\"subscribe\",\"id\":1}"), QJsonObject({{"id", 1}, {"ok", true}}));
         QCOMPARE(quiet.ask("{\"do\":\"hello\"}"), QJsonObject({{"id", QJsonValue::Null}, {"ok", true}}));
@@ -169,7 +133,7 @@ private slots:
     void lineLimit()
     {
         const quint16 port = start();
-        Client c(port);
+        LineClient c(port);
         QVERIFY(c.connected());
         // exactly 64 KiB (and its CR) is a line; one byte more is not
         const QByteArray empty = "{\"do\":\"state\",\"id\":5,\"pad\":\"\"}";
@@ -212,7 +176,7 @@ private slots:
         QVERIFY(!ControlServer::sameToken(QByteArray("s3cret\0", 7), "s3cret"));
 
         const quint16 port = start("s3cret");
-        Client c(port);
+        LineClient c(port);
         QVERIFY(c.connected());
         QCOMPARE(c.ask("{\"do\":\"state\",\"id\":1}"), error(1, "unauthorized"));
         QCOMPARE(c.ask("{\"do\":\"subscribe\",\"id\":2}"), error(2, "unauthorized"));
@@ -224,7 +188,7 @@ private slots:
         QCOMPARE(int(m_requests.size()), 1);
 
         // the third wrong token ends the connection, after its answer
-        Client guesser(port);
+        LineClient guesser(port);
         QVERIFY(guesser.connected());
         QCOMPARE(guesser.ask("{\"do\":\"hello\",\"token\":\"a\"}"), error(QJsonValue::Null, "unauthorized"));
         QCOMPARE(guesser.ask("{\"do\":\"hello\",\"token\":7}"), error(QJsonValue::Null, "unauthorized"));
@@ -241,14 +205,14 @@ private slots:
     void connectionLimit()
     {
         const quint16 port = start();
-        std::vector<std::unique_ptr<Client>> clients;
+        std::vector<std::unique_ptr<LineClient>> clients;
         for (int i = 0; i < ControlServer::maxConnections; ++i) {
-            clients.push_back(std::make_unique<Client>(port));
+            clients.push_back(std::make_unique<LineClient>(port));
             QVERIFY(clients.back()->connected());
             QCOMPARE(clients.back()->ask("{\"do\":\"hello\"}").value("ok").toBool(), true);
         }
         QCOMPARE(m_server->connectionCount(), 16);
-        Client seventeenth(port);
+        LineClient seventeenth(port);
         QVERIFY(seventeenth.connected());
         QCOMPARE(seventeenth.object(), error(QJsonValue::Null, "too many connections"));
         QVERIFY(seventeenth.closedByServer());
@@ -257,7 +221,7 @@ private slots:
         // one leaves: the next is served
         clients.front()->socket.disconnectFromHost();
         QTRY_COMPARE(m_server->connectionCount(), 15);
-        Client next(port);
+        LineClient next(port);
         QVERIFY(next.connected());
         QCOMPARE(next.ask("{\"do\":\"hello\",\"id\":1}"), QJsonObject({{"id", 1}, {"ok", true}}));
         clients.erase(clients.begin());
@@ -268,7 +232,7 @@ private slots:
     void clientThatNeverReads()
     {
         const quint16 port = start();
-        Client stalled(port, 4096), working(port);
+        LineClient stalled(port, 4096), working(port);
         QVERIFY(stalled.connected() && working.connected());
         QCOMPARE(stalled.ask("{\"do\":\"subscribe\"}").value("ok").toBool(), true);
         QCOMPARE(working.ask("{\"do\":\"subscribe\"}").value("ok").toBool(), true);

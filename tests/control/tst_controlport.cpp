@@ -1,0 +1,390 @@
+// The control port end to end: the real program started with --control under the test's display,
+// in a fresh home, driven through real sockets as automation and scripts drive it. Every request
+// type with the guids it reports, the operator's selection kept, events for replies, problems and
+// tally, bad requests, tokens, the limits, a client that never reads, and the start options.
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "lineclient.h"
+
+namespace {
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+QJsonObject error(const QJsonValue &id, const QString &text) { return {{"id", id}, {"ok", false}, {"error", text}}; }
+
+QJsonArray guids(const QJsonObject &answer) { return answer.value("guids").toArray(); }
+
+// The types of the commands with these guids, from the reply events of their layer.
+QStringList typesOf(LineClient &c, const QJsonArray &list)
+{
+    QStringList types;
+    for (const QJsonValue &g : list) {
+        const QJsonObject e =
+            c.event([&](const QJsonObject &o) { return o.value("event") == "reply" && o.value("guid") == g; });
+        types << e.value("reply").toObject().value("type").toString();
+    }
+    return types;
+}
+
+} // namespace
+
+class TestControlPort : public QObject
+{
+    Q_OBJECT
+
+public:
+    ~TestControlPort() override { stop(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QProcess> m_process;
+    QByteArray m_output;
+    quint16 m_port = 0;
+
+    QByteArray output()
+    {
+        if (m_process)
+            m_output += m_process->readAll();
+        return m_output;
+    }
+
+    QProcessEnvironment environment()
+    {
+        const QString base = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
+        m_home = std::make_unique<QTemporaryDir>(base + "/controlport-XXXXXX");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("ORVANE_CONTROL_TOKEN");
+        const QList<QPair<QString, QString>> dirs{{"HOME", "/home"},
+                                                  {"XDG_DATA_HOME", "/data"},
+                                                  {"XDG_CONFIG_HOME", "/config"},
+                                                  {"XDG_CACHE_HOME", "/cache"},
+                                                  {"logDir", "/log"}};
+        for (const auto &dir : dirs) {
+            QDir().mkpath(m_home->path() + dir.second);
+            env.insert(dir.first, m_home->path() + dir.second);
+        }
+        return env;
+    }
+
+    void launch(const QStringList &args, const QProcessEnvironment &env)
+    {
+        stop();
+        m_output.clear();
+        m_process = std::make_unique<QProcess>();
+        m_process->setProcessChannelMode(QProcess::MergedChannels);
+        m_process->setProcessEnvironment(env);
+        m_process->start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), args);
+        QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
+    }
+
+    // The program with the control port on a free port, once its scenes are built.
+    void start(const QStringList &extra = {}, const QByteArray &token = QByteArray())
+    {
+        m_port = freePort();
+        QVERIFY(m_port);
+        QProcessEnvironment env = environment();
+        if (!token.isEmpty())
+            env.insert("ORVANE_CONTROL_TOKEN", QString::fromUtf8(token));
+        launch(QStringList{"--control", QString::number(m_port)} + extra, env);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 30000) {
+            LineClient probe(m_port);
+            if (probe.connected()) {
+                if (!token.isEmpty())
+                    probe.ask("{\"do\":\"hello\",\"token\":\"" + token + "\"}");
+                if (probe.ask("{\"do\":\"scenes\"}").value("scenes").toArray().size() == 9)
+                    return;
+            }
+            QTest::qWait(100);
+        }
+        QFAIL(output().right(3000).constData());
+    }
+
+    void stop()
+    {
+        if (!m_process || m_process->state() == QProcess::NotRunning)
+            return;
+        m_process->terminate();
+        if (!m_process->waitForFinished(10000)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+    }
+
+    // What the program says and its exit status, for a start that must fail.
+    QPair<int, QByteArray> refused(const QStringList &args, const QByteArray &token = QByteArray())
+    {
+        QProcessEnvironment env = environment();
+        if (!token.isEmpty())
+            env.insert("ORVANE_CONTROL_TOKEN", QString::fromUtf8(token));
+        launch(args, env);
+        if (!m_process->waitForFinished(20000))
+            return {-1, output()};
+        return {m_process->exitCode(), output()};
+    }
+
+    QJsonObject layerState(LineClient &c, int layer)
+    {
+        return c.ask("{\"do\":\"state\"}").value("layers").toArray().at(layer - 1).toObject();
+    }
+
+private slots:
+    void cleanup() { stop(); }
+
+    void startOptions()
+    {
+        const QString port = QString::number(freePort());
+        auto r = refused({"--control", "abc"});
+        QCOMPARE(r.first, 2);
+        QVERIFY2(r.second.contains("Bad value for --control: abc"), r.second.constData());
+        QCOMPARE(refused({"--control", "0"}).first, 2);
+        QCOMPARE(refused({"--control", "65536"}).first, 2);
+        r = refused({"--control-bind", "127.0.0.1"});
+        QCOMPARE(r.first, 2);
+        QVERIFY2(r.second.contains("--control-bind needs --control PORT"), r.second.constData());
+        r = refused({"--control", port, "--control-bind", "10.1.2.3.4"});
+        QCOMPARE(r.first, 2);
+        QVERIFY2(r.second.contains("Bad value for --control-bind: 10.1.2.3.4"), r.second.constData());
+        r = refused({"--control", port, "--control-bind", "0.0.0.0"});
+        QCOMPARE(r.first, 2);
+        QVERIFY2(r.second.contains("set ORVANE_CONTROL_TOKEN"), r.second.constData());
+
+        // a port that is taken
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        r = refused({"--control", QString::number(holder.serverPort())});
+        QCOMPARE(r.first, 2);
+        QVERIFY2(r.second.contains("Can't open the control port 127.0.0.1:" + QByteArray::number(holder.serverPort())),
+                 r.second.constData());
+    }
+
+    void everyRequest()
+    {
+        start();
+        LineClient c(m_port);
+        QVERIFY(c.connected());
+        QCOMPARE(c.ask("{\"do\":\"hello\",\"id\":1}"), QJsonObject({{"id", 1}, {"ok", true}}));
+        QCOMPARE(c.ask("{\"do\":\"subscribe\",\"id\":2}"), QJsonObject({{"id", 2}, {"ok", true}}));
+        const QJsonObject scenes = c.ask("{\"do\":\"scenes\",\"id\":3}");
+        QCOMPARE(scenes.value("scenes").toArray().first().toString(), QStringLiteral("SCENE-01"));
+        QCOMPARE(scenes.value("scenes").toArray().last().toString(), QStringLiteral("SCENE-09"));
+
+        // the operator's selection: as the selectors, and the same after every command
+        QCOMPARE(c.ask("{\"do\":\"select\",\"layer\":2,\"scene\":\"SCENE-04\"}").value("ok").toBool(), true);
+        const QJsonObject selected{{"layer", 2}, {"scene", "SCENE-04"}};
+        QJsonObject state = c.ask("{\"do\":\"state\",\"id\":4}");
+        QCOMPARE(state.value("box").toInt(), 0);
+        QCOMPARE(state.value("current").toObject(), selected);
+        QCOMPARE(state.value("layers").toArray().size(), 12);
+        QCOMPARE(state.value("layers").toArray().at(2).toObject(), QJsonObject({{"layer", 3},
+                                                                                {"scene", QJsonValue::Null},
+                                                                                {"active", false},
+                                                                                {"loaded", false},
+                                                                                {"onAir", false},
+                                                                                {"status", QJsonValue::Null}}));
+
+        // Play on an unloaded layer: Cue, Play; on a loaded one: Eject, Cue, Play
+        QJsonObject a = c.ask("{\"do\":\"play\",\"layer\":3,\"scene\":\"SCENE-02\",\"id\":5}");
+        QCOMPARE(a.value("id").toInt(), 5);
+        QCOMPARE(guids(a).size(), 2);
+        QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Cue", "DSK_Play"}));
+        QCOMPARE(c.event([](const QJsonObject &o) { return o.value("event") == "tally"; }),
+                 QJsonObject({{"event", "tally"}, {"layer", 3}, {"onAir", true}}));
+        QCOMPARE(layerState(c, 3), QJsonObject({{"layer", 3},
+                                                {"scene", "SCENE-02"},
+                                                {"active", true},
+                                                {"loaded", true},
+                                                {"onAir", true},
+                                                {"status", "Play"}}));
+        a = c.ask("{\"do\":\"play\",\"layer\":3,\"scene\":\"SCENE-05\"}");
+        QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Eject", "DSK_Cue", "DSK_Play"}));
+        QCOMPARE(guids(a).at(0).toInt() + 2, guids(a).at(2).toInt());
+        QCOMPARE(layerState(c, 3).value("scene").toString(), QStringLiteral("SCENE-05"));
+        QCOMPARE(c.ask("{\"do\":\"state\"}").value("current").toObject(), selected);
+
+        // Cue on unloaded and loaded layers; Status and Stop only where something is loaded
+        QCOMPARE(typesOf(c, guids(c.ask("{\"do\":\"cue\",\"layer\":6,\"scene\":\"SCENE-07\"}"))),
+                 QStringList({"DSK_Cue"}));
+        QCOMPARE(typesOf(c, guids(c.ask("{\"do\":\"cue\",\"layer\":6,\"scene\":\"SCENE-07\"}"))),
+                 QStringList({"DSK_Eject", "DSK_Cue"}));
+        QCOMPARE(guids(c.ask("{\"do\":\"status\",\"layer\":9}")), QJsonArray());
+        QCOMPARE(guids(c.ask("{\"do\":\"stop\",\"layer\":9}")), QJsonArray());
+        QCOMPARE(guids(c.ask("{\"do\":\"status\",\"layer\":6}")).size(), 1);
+        QCOMPARE(guids(c.ask("{\"do\":\"stop\",\"layer\":3,\"scene\":\"SCENE-05\"}")).size(), 1);
+        // the Stop takes the layer off air when it falls due
+        QCOMPARE(c.event([](const QJsonObject &o) { return o.value("event") == "tally"; }),
+                 QJsonObject({{"event", "tally"}, {"layer", 3}, {"onAir", false}}));
+
+        // Continue writes its trigger into the scene's stored record first
+        QCOMPARE(guids(c.ask("{\"do\":\"continue\",\"layer\":6,\"scene\":\"SCENE-07\",\"trigger\":\"T-7\"}")).size(),
+                 1);
+        QTRY_VERIFY(output().contains("command DSK_Continue { \"_id\": 7, \"type\": \"DSK_Continue\", \"params\": { "
+                                      "\"layer_id\": 6, \"head_id\": 1, \"trigger_id\": \"T-7\""));
+        // a record of the client's own instead of the stored one
+        a = c.ask(
+            "{\"do\":\"play\",\"layer\":5,\"scene\":\"SCENE-01\",\"record\":{\"type\":\"DSK_Play\","
+            "\"params\":{\"time\":0,\"transition_type\":\"Fade\",\"transition_duration\":0,\"marker\":\"R-1\"}}}");
+        QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Cue", "DSK_Play"}));
+        QTRY_VERIFY(output().contains("\"marker\": \"R-1\""));
+
+        // a record the layer refuses: a numbered problem, as in the list and Errors.txt
+        a = c.ask("{\"do\":\"play\",\"layer\":7,\"record\":{\"params\":{}}}");
+        QCOMPARE(guids(a).size(), 2);
+        const QJsonObject problem = c.event([](const QJsonObject &o) { return o.value("event") == "problem"; });
+        QCOMPARE(problem.value("status").toString(), QStringLiteral("Error"));
+        QCOMPARE(problem.value("text").toString(), QStringLiteral("Error Layer7  SCENE-04: Bad command: no type"));
+        QFile log(m_home->path() + "/log/Errors.txt");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains(QByteArray::number(problem.value("number").toInt()) + ". "
+                                       + problem.value("text").toString().toUtf8() + "\n"));
+
+        // without layer and scene: the operator's current ones
+        a = c.ask("{\"do\":\"cue\"}");
+        QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Cue"}));
+        QCOMPARE(layerState(c, 2).value("scene").toString(), QStringLiteral("SCENE-04"));
+        QCOMPARE(guids(c.ask("{\"do\":\"eject\",\"layer\":6}")).size(), 1);
+        QCOMPARE(layerState(c, 6).value("loaded").toBool(), false);
+
+        // Eject All over the running layers 2, 3, 5, 6 and 7
+        a = c.ask("{\"do\":\"ejectAll\",\"id\":9}");
+        QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Eject", "DSK_Eject", "DSK_Eject", "DSK_Eject", "DSK_Eject"}));
+        state = c.ask("{\"do\":\"state\"}");
+        for (const QJsonValue &layer : state.value("layers").toArray()) {
+            QCOMPARE(layer.toObject().value("loaded").toBool(), false);
+            QCOMPARE(layer.toObject().value("onAir").toBool(), false);
+        }
+        QCOMPARE(state.value("current").toObject(), selected);
+
+        // every request was traced with its peer
+        QVERIFY(QRegularExpression("control 127\\.0\\.0\\.1:\\d+ \\{\"id\":9,\"do\":\"ejectAll\"\\}")
+                    .match(QString::fromUtf8(output()))
+                    .hasMatch());
+    }
+
+    void badRequests()
+    {
+        start();
+        LineClient c(m_port);
+        QVERIFY(c.connected());
+        QVERIFY(c.ask("{\"do\":\"play\",\"layer\":4,\"scene\":\"SCENE-03\"}").value("ok").toBool());
+        const QJsonObject before = c.ask("{\"do\":\"state\"}");
+        const QString layers = "layer is not a whole number from 1 to 12";
+        const std::vector<std::pair<QByteArray, QJsonObject>> bad = {
+            {"not json", error(QJsonValue::Null, "not JSON")},
+            {"[\"play\"]", error(QJsonValue::Null, "not an object")},
+            {"{\"layer\":1,\"id\":1}", error(1, "missing do")},
+            {"{\"do\":\"jump\",\"id\":2}", error(2, "unknown do")},
+            {"{\"do\":\"play\",\"layer\":0,\"id\":3}", error(3, layers)},
+            {"{\"do\":\"play\",\"layer\":13,\"id\":4}", error(4, layers)},
+            {"{\"do\":\"cue\",\"layer\":2.5,\"id\":5}", error(5, layers)},
+            {"{\"do\":\"eject\",\"layer\":\"4\",\"id\":6}", error(6, layers)},
+            {"{\"do\":\"select\",\"layer\":null,\"id\":7}", error(7, layers)},
+            {"{\"do\":\"play\",\"scene\":\"SCENE-10\",\"id\":8}", error(8, "scene names no scene")},
+            {"{\"do\":\"select\",\"scene\":3,\"id\":9}", error(9, "scene names no scene")},
+            {"{\"do\":\"play\",\"record\":[],\"id\":10}", error(10, "record is not an object")},
+            {"{\"do\":\"play\",\"record\":\"x\",\"id\":11}", error(11, "record is not an object")},
+            {"{\"do\":\"stop\",\"record\":null,\"id\":12}", error(12, "record is not an object")},
+            {"{\"do\":\"continue\",\"trigger\":5,\"id\":13}", error(13, "trigger is not text")},
+            {"{\"do\":\"select\",\"id\":14}", error(14, "nothing to select: give layer or scene")},
+        };
+        for (const auto &entry : bad) {
+            const QJsonObject answer = c.ask(entry.first);
+            QVERIFY2(answer == entry.second, entry.first + " -> " + QJsonDocument(answer).toJson());
+            QCOMPARE(c.ask("{\"do\":\"state\"}"), before);
+        }
+        // 64 KiB and one byte more: dropped, the connection still usable
+        QByteArray line = "{\"do\":\"ejectAll\",\"pad\":\"\"}";
+        line.insert(line.size() - 2, QByteArray(64 * 1024 - line.size() + 1, 'x'));
+        QCOMPARE(c.ask(line), error(QJsonValue::Null, "line too long"));
+        QCOMPARE(c.ask("{\"do\":\"state\"}"), before);
+        QCOMPARE(guids(c.ask("{\"do\":\"eject\",\"layer\":4}")).size(), 1);
+    }
+
+    void tokensAndConnections()
+    {
+        // reachable from other machines: a token, and a hello with it first
+        start({"--control-bind", "0.0.0.0"}, "orvane-test-token");
+        LineClient c(m_port);
+        QVERIFY(c.connected());
+        QCOMPARE(c.ask("{\"do\":\"play\",\"layer\":1,\"id\":1}"), error(1, "unauthorized"));
+        QCOMPARE(c.ask("{\"do\":\"hello\",\"token\":\"orvane-test-token\",\"id\":2}"),
+                 QJsonObject({{"id", 2}, {"ok", true}}));
+        QCOMPARE(c.ask("{\"do\":\"state\",\"id\":3}").value("ok").toBool(), true);
+        LineClient guesser(m_port);
+        QVERIFY(guesser.connected());
+        for (const char *token : {"orvane", "ORVANE-TEST-TOKEN", "orvane-test-token "})
+            QCOMPARE(guesser.ask(QByteArray("{\"do\":\"hello\",\"token\":\"") + token + "\"}"),
+                     error(QJsonValue::Null, "unauthorized"));
+        QVERIFY(guesser.closedByServer());
+        QVERIFY(!output().contains("orvane-test-token"));
+
+        // 16 at once; the 17th gets one line and is closed
+        std::vector<std::unique_ptr<LineClient>> clients;
+        for (int i = 1; i < 16; ++i) {
+            clients.push_back(std::make_unique<LineClient>(m_port));
+            QVERIFY(clients.back()->connected());
+        }
+        LineClient seventeenth(m_port);
+        QVERIFY(seventeenth.connected());
+        QCOMPARE(seventeenth.object(), error(QJsonValue::Null, "too many connections"));
+        QVERIFY(seventeenth.closedByServer());
+        QCOMPARE(c.ask("{\"do\":\"state\",\"id\":4}").value("ok").toBool(), true);
+    }
+
+    void clientThatNeverReads()
+    {
+        start();
+        // a subscriber that never reads, with a small receive buffer so its output waits soon
+        const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(stalled >= 0);
+        const int small = 4096;
+        ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(m_port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        QCOMPARE(::connect(stalled, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        const QByteArray subscribe = "{\"do\":\"subscribe\"}\n";
+        QCOMPARE(::write(stalled, subscribe.constData(), size_t(subscribe.size())), ssize_t(subscribe.size()));
+
+        // commands keep flowing from another client, answered one after another; each Play's
+        // replies carry its record's long _id back to the subscriber
+        LineClient c(m_port);
+        QVERIFY(c.connected());
+        const QByteArray play = "{\"do\":\"play\",\"layer\":1,\"record\":{\"_id\":\"" + QByteArray(50000, 'i')
+                                + "\",\"type\":\"DSK_Play\",\"params\":{\"time\":0}},\"id\":";
+        int plays = 0;
+        for (; plays < 500 && !output().contains("disconnected: more than 1 MiB of output waiting"); ++plays) {
+            const QJsonObject a = c.ask(play + QByteArray::number(plays) + "}");
+            QCOMPARE(a.value("id").toInt(), plays);
+            QCOMPARE(guids(a).size(), plays == 0 ? 2 : 3);
+        }
+        QVERIFY2(output().contains("disconnected: more than 1 MiB of output waiting"),
+                 qPrintable(QString::number(plays)));
+        ::close(stalled);
+        QCOMPARE(c.ask("{\"do\":\"state\",\"id\":\"after\"}").value("layers").toArray().size(), 12);
+    }
+};
+
+QTEST_MAIN(TestControlPort)
+
+#include "tst_controlport.moc"
