@@ -429,6 +429,35 @@ void commandFigures(const Config &c, Results &res)
     res.rows << growth.grow48 << growth.grow99 << growth.grow99p;
 }
 
+// 9: a Play request's round trip over the control port against the in-process send of the
+// same Play, in the same run.
+void controlFigures(const Config &c, Results &res)
+{
+    progress("control port (figure 9)");
+    Row port{"9a",
+             "Play over the control port, request written to answer read, median",
+             "in-process send of the same Play, median",
+             "us",
+             {},
+             {}};
+    Row port99{"9b", "Play over the control port, 99th percentile", "in-process send, 99th percentile", "us", {}, {}};
+    for (int run = 0; run < c.commandRuns; ++run) {
+        const QJsonObject r = host("control", {"--iterations", QString::number(c.commandIterations)}, 12);
+        const auto overPort = fromJson(r.value("port"));
+        for (const auto &p : r.value("problems").toArray())
+            res.problems << "control: " + p.toString();
+        if (overPort.empty()) {
+            res.failed = true;
+            break;
+        }
+        port.value.push_back(median(overPort));
+        port.base.push_back(median(fromJson(r.value("send"))));
+        port99.value.push_back(percentile(overPort, 99));
+        port99.base.push_back(percentile(fromJson(r.value("send")), 99));
+    }
+    res.rows << port << port99;
+}
+
 // 4: frames with every placeholder shown, then with every layer hidden.
 void renderingFigures(const Config &c, Results &res)
 {
@@ -597,5 +626,6 @@ int runDriver(int argc, char *argv[])
     renderingFigures(c, res);
     memoryFigures(c, res);
     previewFigures(c, res);
+    controlFigures(c, res);
     return report(c, res, machineText(c, loadBefore, began));
 }

@@ -24,8 +24,14 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
+#include <thread>
 #include <unistd.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include "../tests/orvanetest.h"
+#include "controlserver.h"
 
 namespace {
 
@@ -299,6 +305,94 @@ QJsonObject commandPath(QQmlEngine &engine, Window &w, const Options &o)
     ejectAllRounds(w, o, out, problems);
     out.insert(QStringLiteral("layers"), w.layers());
     out.insert(QStringLiteral("baseline"), jsonBaseline(engine, w, o, problems));
+    problems.removeDuplicates();
+    out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems.mid(0, 10)));
+    return out;
+}
+
+// A client of the control port as a script would be: a blocking socket of its own, used from a
+// thread of its own while the window's thread runs its event loop. -1 when it cannot connect.
+int connectToPort(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// From the request written to its answer read, in microseconds, timed on the client's thread;
+// the window's thread serves it meanwhile. `answer` gets the answer line.
+double portRoundTrip(int fd, const QByteArray &request, QByteArray &answer)
+{
+    QEventLoop loop;
+    double us = -1;
+    answer.clear();
+    std::thread client([&] {
+        const qint64 t = clockNs.nsecsElapsed();
+        if (::write(fd, request.constData(), size_t(request.size())) == ssize_t(request.size())) {
+            char buffer[4096];
+            while (!answer.contains('\n')) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                answer.append(buffer, int(n));
+            }
+            us = usSince(t);
+        }
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    loop.exec();
+    client.join();
+    return us;
+}
+
+// Figure 9: Play on a loaded layer over the control port against the in-process send of the
+// same Play, alternating on the same layer, in the same run.
+QJsonObject controlPortRoundTrip(Window &w, quint16 port, const Options &o)
+{
+    QJsonObject out;
+    QStringList problems;
+    warmUp(w, o);
+    const int fd = connectToPort(port);
+    if (fd < 0) {
+        out.insert(QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot connect to the control port")});
+        return out;
+    }
+    const int n = w.layers();
+    std::vector<double> inProcess, overPort;
+    for (int k = 0; k < o.iterations; ++k) {
+        const int layer = k % n;
+        w.selectLayer(layer);
+        pump(0);
+        const Sent r = timedSend(w, QStringLiteral("DSK_Play"));
+        inProcess.push_back(r.us);
+        pump(0);
+        const double g = w.guid();
+        QByteArray answer;
+        const double us = portRoundTrip(
+            fd, QStringLiteral("{\"do\":\"play\",\"layer\":%1,\"id\":%2}\n").arg(layer + 1).arg(k).toUtf8(), answer);
+        overPort.push_back(us);
+        const QJsonObject a = QJsonDocument::fromJson(answer).object();
+        if (r.commands != 3 || w.guid() != g + 3 || a.value(QStringLiteral("guids")).toArray().size() != 3)
+            problems << QStringLiteral("Play on layer %1 sent %2 in process, answered %3 over the port")
+                            .arg(layer + 1)
+                            .arg(r.commands)
+                            .arg(QString::fromUtf8(answer.trimmed()));
+        pump(0);
+    }
+    ::close(fd);
+    out.insert(QStringLiteral("send"), toJson(inProcess));
+    out.insert(QStringLiteral("port"), toJson(overPort));
     problems.removeDuplicates();
     out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems.mid(0, 10)));
     return out;
@@ -605,6 +699,15 @@ int runHost(int argc, char *argv[])
     QGuiApplication app(argc, argv);
     setOrvaneIdentity();
     QQmlApplicationEngine engine;
+    // the control port, as the program opens it with --control (any free port here)
+    ControlServer control;
+    if (o.mode == QLatin1String("control")) {
+        if (!control.listen(QHostAddress::LocalHost, 0)) {
+            std::fprintf(stderr, "cannot open a control port: %s\n", qPrintable(control.errorString()));
+            return 2;
+        }
+        engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
+    }
     QQuickWindow *window = loadWindow(engine);
     if (!window)
         return 2;
@@ -620,6 +723,8 @@ int runHost(int argc, char *argv[])
         result = memory(w, o);
     else if (o.mode == QLatin1String("preview"))
         result = clickToPreview(w, o);
+    else if (o.mode == QLatin1String("control"))
+        result = controlPortRoundTrip(w, quint16(control.port()), o);
     else {
         std::fprintf(stderr, "unknown mode %s\n", qPrintable(o.mode));
         return 2;

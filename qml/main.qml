@@ -22,7 +22,10 @@ import "common"
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
 //   Dispatch         send, sendAll (through dispatch), mixerQueue, resetAllRenders
 //   Replies          reply, relay, listProblem, listWindowProblem; the error list
-//   Chrome           elapsedText, clockText, trigger; the control bar and the clock
+//   Control port     controlAnswer, controlCommand, controlSelect, controlState, layerOnAir;
+//                    replies, problems and tally to subscribed clients (with --control)
+//   Chrome           elapsedText, clockText, trigger, continueFirst; the control bar, the clock
+//                    and the function keys
 //   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, updateDuration
 //   Panels           updateCurrent, refreshPanels, registerPanel, panelTextChanged, togglePanel
 //   Editor           saveConfig, editorButtonClicked; the configuration editor dialog
