@@ -2,6 +2,7 @@
 // without a display, an unknown option or a stray argument gets the usage on stderr and status 2.
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QtTest>
 
 #include "programoptions.h"
@@ -16,10 +17,14 @@ struct Run
 };
 
 // The program with no display at all: the X11 platform would fail to start if it were tried.
-Run orvane(const QStringList &args, const QString &platform = QStringLiteral("xcb"))
+Run orvane(const QStringList &args, const QString &platform = QStringLiteral("xcb"),
+           const QByteArray &controlToken = QByteArray())
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("ORVANE_CONTROL_TOKEN");
+    if (!controlToken.isNull())
+        env.insert("ORVANE_CONTROL_TOKEN", QString::fromUtf8(controlToken));
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.insert("QT_QPA_PLATFORM", platform);
@@ -56,7 +61,8 @@ private slots:
             QCOMPARE(run.err, QString());
             QVERIFY2(run.out.startsWith("Usage: orvane [options]\n"), qPrintable(run.out));
             const QStringList lines = run.out.split('\n');
-            for (const QString option : {"--box N ", "--help ", "--version "}) {
+            for (const QString option :
+                 {"--box N ", "--control PORT ", "--control-bind ADDR ", "--help ", "--version "}) {
                 const QStringList found =
                     lines.filter(QRegularExpression("^\\s+" + QRegularExpression::escape(option)));
                 QVERIFY2(found.size() == 1, qPrintable(option + "\n" + run.out));
@@ -117,6 +123,56 @@ private slots:
             QCOMPARE(options.parse(c.first).exitCode, -1);
             QVERIFY2(options.box() == c.second, qPrintable(c.first.join(' ')));
         }
+    }
+
+    void badControlOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QByteArray>("token");
+        QTest::addColumn<QString>("reason");
+        const QString noPort = "(a port number from 1 to 65535)";
+        QTest::newRow("port text") << QStringList{"--control", "abc"} << QByteArray()
+                                   << "Bad value for --control: abc " + noPort;
+        QTest::newRow("port 0") << QStringList{"--control", "0"} << QByteArray()
+                                << "Bad value for --control: 0 " + noPort;
+        QTest::newRow("port too high") << QStringList{"--control", "65536"} << QByteArray()
+                                       << "Bad value for --control: 65536 " + noPort;
+        QTest::newRow("port fraction") << QStringList{"--control", "80.5"} << QByteArray()
+                                       << "Bad value for --control: 80.5 " + noPort;
+        QTest::newRow("bind alone") << QStringList{"--control-bind", "127.0.0.1"} << QByteArray()
+                                    << "--control-bind needs --control PORT";
+        QTest::newRow("bind no address")
+            << QStringList{"--control", "7000", "--control-bind", "10.1.2.3.4"} << QByteArray()
+            << "Bad value for --control-bind: 10.1.2.3.4 (an IP address such as 127.0.0.1 or 0.0.0.0)";
+        QTest::newRow("every address, no token")
+            << QStringList{"--control", "7000", "--control-bind", "0.0.0.0"} << QByteArray()
+            << "--control-bind 0.0.0.0 is reachable from other machines: set ORVANE_CONTROL_TOKEN";
+        QTest::newRow("other address, empty token")
+            << QStringList{"--control", "7000", "--control-bind", "192.168.7.7"} << QByteArray("")
+            << "--control-bind 192.168.7.7 is reachable from other machines: set ORVANE_CONTROL_TOKEN";
+    }
+
+    // The control port's options: the reason on stderr, status 2, nothing starts.
+    void badControlOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QByteArray, token);
+        QFETCH(QString, reason);
+        const Run run = orvane(args, QStringLiteral("offscreen"), token);
+        QCOMPARE(run.code, 2);
+        QCOMPARE(run.out, QString());
+        QCOMPARE(run.err, reason + "\n");
+    }
+
+    // A port that cannot be opened ends the start before any window, with the reason.
+    void controlPortTaken()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+        const QString port = QString::number(holder.serverPort());
+        const Run run = orvane({"--control", port}, QStringLiteral("offscreen"));
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.startsWith("Can't open the control port 127.0.0.1:" + port + ": "), qPrintable(run.err));
     }
 };
 

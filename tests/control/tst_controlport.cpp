@@ -1,12 +1,11 @@
 // The control port end to end: the real program started with --control under the test's display,
 // in a fresh home, driven through real sockets as automation and scripts drive it. Every request
 // type with the guids it reports, the operator's selection kept, events for replies, problems and
-// tally, bad requests, tokens, the limits, a client that never reads, and the start options.
+// tally, bad requests, tokens, the limits and a client that never reads. The options that end
+// the start are tested with the rest of the command line (tests/app/tst_programoptions.cpp).
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,6 +17,7 @@
 
 #include <memory>
 
+#include "../orvaneprocess.h"
 #include "lineclient.h"
 
 namespace {
@@ -50,63 +50,29 @@ class TestControlPort : public QObject
 {
     Q_OBJECT
 
-public:
-    ~TestControlPort() override { stop(); }
-
 private:
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_process;
-    QByteArray m_output;
+    OrvaneProcess m_program;
     quint16 m_port = 0;
 
-    QByteArray output()
-    {
-        if (m_process)
-            m_output += m_process->readAll();
-        return m_output;
-    }
+    QByteArray output() { return m_program.output().toUtf8(); }
 
-    QProcessEnvironment environment()
-    {
-        const QString base = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
-        m_home = std::make_unique<QTemporaryDir>(base + "/controlport-XXXXXX");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("ORVANE_CONTROL_TOKEN");
-        const QList<QPair<QString, QString>> dirs{{"HOME", "/home"},
-                                                  {"XDG_DATA_HOME", "/data"},
-                                                  {"XDG_CONFIG_HOME", "/config"},
-                                                  {"XDG_CACHE_HOME", "/cache"},
-                                                  {"logDir", "/log"}};
-        for (const auto &dir : dirs) {
-            QDir().mkpath(m_home->path() + dir.second);
-            env.insert(dir.first, m_home->path() + dir.second);
-        }
-        return env;
-    }
-
-    void launch(const QStringList &args, const QProcessEnvironment &env)
-    {
-        stop();
-        m_output.clear();
-        m_process = std::make_unique<QProcess>();
-        m_process->setProcessChannelMode(QProcess::MergedChannels);
-        m_process->setProcessEnvironment(env);
-        m_process->start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), args);
-        QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
-    }
-
-    // The program with the control port on a free port, once its scenes are built.
+    // The program with the control port on a free port, in a fresh home, once its scenes are built.
     void start(const QStringList &extra = {}, const QByteArray &token = QByteArray())
     {
         m_port = freePort();
         QVERIFY(m_port);
-        QProcessEnvironment env = environment();
+        const QString base = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
+        m_home = std::make_unique<QTemporaryDir>(base + "/controlport-XXXXXX");
+        QProcessEnvironment env = OrvaneProcess::environment(m_home->path());
+        env.remove("ORVANE_CONTROL_TOKEN");
         if (!token.isEmpty())
             env.insert("ORVANE_CONTROL_TOKEN", QString::fromUtf8(token));
-        launch(QStringList{"--control", QString::number(m_port)} + extra, env);
+        QVERIFY(m_program.start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"),
+                                QStringList{"--control", QString::number(m_port)} + extra, env));
         QElapsedTimer waited;
         waited.start();
-        while (waited.elapsed() < 30000) {
+        while (waited.elapsed() < 30000 && m_program.running()) {
             LineClient probe(m_port);
             if (probe.connected()) {
                 if (!token.isEmpty())
@@ -119,63 +85,13 @@ private:
         QFAIL(output().right(3000).constData());
     }
 
-    void stop()
-    {
-        if (!m_process || m_process->state() == QProcess::NotRunning)
-            return;
-        m_process->terminate();
-        if (!m_process->waitForFinished(10000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
-
-    // What the program says and its exit status, for a start that must fail.
-    QPair<int, QByteArray> refused(const QStringList &args, const QByteArray &token = QByteArray())
-    {
-        QProcessEnvironment env = environment();
-        if (!token.isEmpty())
-            env.insert("ORVANE_CONTROL_TOKEN", QString::fromUtf8(token));
-        launch(args, env);
-        if (!m_process->waitForFinished(20000))
-            return {-1, output()};
-        return {m_process->exitCode(), output()};
-    }
-
     QJsonObject layerState(LineClient &c, int layer)
     {
         return c.ask("{\"do\":\"state\"}").value("layers").toArray().at(layer - 1).toObject();
     }
 
 private slots:
-    void cleanup() { stop(); }
-
-    void startOptions()
-    {
-        const QString port = QString::number(freePort());
-        auto r = refused({"--control", "abc"});
-        QCOMPARE(r.first, 2);
-        QVERIFY2(r.second.contains("Bad value for --control: abc"), r.second.constData());
-        QCOMPARE(refused({"--control", "0"}).first, 2);
-        QCOMPARE(refused({"--control", "65536"}).first, 2);
-        r = refused({"--control-bind", "127.0.0.1"});
-        QCOMPARE(r.first, 2);
-        QVERIFY2(r.second.contains("--control-bind needs --control PORT"), r.second.constData());
-        r = refused({"--control", port, "--control-bind", "10.1.2.3.4"});
-        QCOMPARE(r.first, 2);
-        QVERIFY2(r.second.contains("Bad value for --control-bind: 10.1.2.3.4"), r.second.constData());
-        r = refused({"--control", port, "--control-bind", "0.0.0.0"});
-        QCOMPARE(r.first, 2);
-        QVERIFY2(r.second.contains("set ORVANE_CONTROL_TOKEN"), r.second.constData());
-
-        // a port that is taken
-        QTcpServer holder;
-        QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
-        r = refused({"--control", QString::number(holder.serverPort())});
-        QCOMPARE(r.first, 2);
-        QVERIFY2(r.second.contains("Can't open the control port 127.0.0.1:" + QByteArray::number(holder.serverPort())),
-                 r.second.constData());
-    }
+    void cleanup() { m_program.kill(); }
 
     void everyRequest()
     {
