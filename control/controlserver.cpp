@@ -234,7 +234,10 @@ void ControlServer::handleLine(Connection *c, const QByteArray &line)
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        emit trace(QStringLiteral("control %1 %2").arg(c->peer, shortened(QString::fromUtf8(line))));
+        // a broken hello may still hold a token: the trace stops before it
+        const int token = line.indexOf("token");
+        const QByteArray shown = token >= 0 ? line.left(token) + "token ***" : line;
+        emit trace(QStringLiteral("control %1 %2").arg(c->peer, shortened(QString::fromUtf8(shown))));
         // Qt reads only objects and arrays as documents: a bare value is JSON all the same
         QJsonParseError inArray;
         const bool json = error.error == QJsonParseError::NoError

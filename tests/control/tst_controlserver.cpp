@@ -183,6 +183,9 @@ private slots:
         QCOMPARE(c.ask("{\"do\":\"dance\",\"id\":3}"), error(3, "unauthorized"));
         QCOMPARE(c.ask("{\"do\":\"hello\",\"id\":4}"), error(4, "unauthorized"));
         QCOMPARE(c.ask("{\"do\":\"hello\",\"id\":5,\"token\":\"S3CRET\"}"), error(5, "unauthorized"));
+        // a hello that is no JSON object is no hello
+        QCOMPARE(c.ask("{\"do\":\"hello\",\"token\":\"s3cret\""), error(QJsonValue::Null, "not JSON"));
+        QCOMPARE(c.ask("{\"do\":\"state\",\"id\":1}"), error(1, "unauthorized"));
         QCOMPARE(c.ask("{\"do\":\"hello\",\"id\":6,\"token\":\"s3cret\"}"), QJsonObject({{"id", 6}, {"ok", true}}));
         QCOMPARE(c.ask("{\"do\":\"state\",\"id\":7}").value("ok").toBool(), true);
         QCOMPARE(int(m_requests.size()), 1);
@@ -199,6 +202,10 @@ private slots:
         // the trace shows who asked, never the token
         QVERIFY(!m_traces.filter("s3cret").size());
         QCOMPARE(m_traces.filter("\"token\":\"***\"").size(), 5);
+        QCOMPARE(
+            m_traces.filter(QRegularExpression("^control 127\\.0\\.0\\.1:\\d+ \\{\"do\":\"hello\",\"token \\*\\*\\*$"))
+                .size(),
+            1);
         QVERIFY(m_traces.filter("closed after three wrong tokens").size() == 1);
     }
 
