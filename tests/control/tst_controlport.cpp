@@ -15,6 +15,7 @@
 #include <arpa/inet.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "../orvaneprocess.h"
@@ -77,8 +78,12 @@ private:
             if (probe.connected()) {
                 if (!token.isEmpty())
                     probe.ask("{\"do\":\"hello\",\"token\":\"" + token + "\"}");
-                if (probe.ask("{\"do\":\"scenes\"}").value("scenes").toArray().size() == 9)
+                if (probe.ask("{\"do\":\"scenes\"}").value("scenes").toArray().size() == 9) {
+                    // the clock reads 0 until its first beat (200 ms), and a Stop dispatched at
+                    // time 0 never hides its layer: let it beat first
+                    QTest::qWait(1000);
                     return;
+                }
             }
             QTest::qWait(100);
         }
@@ -134,6 +139,10 @@ private slots:
         a = c.ask("{\"do\":\"play\",\"layer\":3,\"scene\":\"SCENE-05\"}");
         QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Eject", "DSK_Cue", "DSK_Play"}));
         QCOMPARE(guids(a).at(0).toInt() + 2, guids(a).at(2).toInt());
+        // the Eject takes the picture off air, the Play puts it back
+        const auto tally = [](const QJsonObject &o) { return o.value("event") == "tally"; };
+        QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 3}, {"onAir", false}}));
+        QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 3}, {"onAir", true}}));
         QCOMPARE(layerState(c, 3).value("scene").toString(), QStringLiteral("SCENE-05"));
         QCOMPARE(c.ask("{\"do\":\"state\"}").value("current").toObject(), selected);
 
@@ -146,9 +155,11 @@ private slots:
         QCOMPARE(guids(c.ask("{\"do\":\"stop\",\"layer\":9}")), QJsonArray());
         QCOMPARE(guids(c.ask("{\"do\":\"status\",\"layer\":6}")).size(), 1);
         QCOMPARE(guids(c.ask("{\"do\":\"stop\",\"layer\":3,\"scene\":\"SCENE-05\"}")).size(), 1);
-        // the Stop takes the layer off air when it falls due
-        QCOMPARE(c.event([](const QJsonObject &o) { return o.value("event") == "tally"; }),
-                 QJsonObject({{"event", "tally"}, {"layer", 3}, {"onAir", false}}));
+        // the Stop takes the layer off air when it falls due, and nothing else changed on air
+        const QJsonObject stopped = c.event(tally);
+        QVERIFY2(stopped == QJsonObject({{"event", "tally"}, {"layer", 3}, {"onAir", false}}),
+                 QJsonDocument(stopped).toJson(QJsonDocument::Compact));
+        QVERIFY(std::none_of(c.events.begin(), c.events.end(), tally));
 
         // Continue writes its trigger into the scene's stored record first
         QCOMPARE(guids(c.ask("{\"do\":\"continue\",\"layer\":6,\"scene\":\"SCENE-07\",\"trigger\":\"T-7\"}")).size(),
@@ -161,6 +172,11 @@ private slots:
             "\"params\":{\"time\":0,\"transition_type\":\"Fade\",\"transition_duration\":0,\"marker\":\"R-1\"}}}");
         QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Cue", "DSK_Play"}));
         QTRY_VERIFY(output().contains("\"marker\": \"R-1\""));
+        // a Play falls due half a second after it is sent and shows its layer again even after an
+        // Eject: the Stop after it, off air when due, shows that it has
+        QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 5}, {"onAir", true}}));
+        QCOMPARE(guids(c.ask("{\"do\":\"stop\",\"layer\":5,\"scene\":\"SCENE-01\"}")).size(), 1);
+        QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 5}, {"onAir", false}}));
 
         // a record the layer refuses: a numbered problem, as in the list and Errors.txt
         a = c.ask("{\"do\":\"play\",\"layer\":7,\"record\":{\"params\":{}}}");
