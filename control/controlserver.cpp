@@ -67,6 +67,7 @@ struct ControlServer::Connection : public QObject
     bool skipping = false; // the rest of a line that was too long is thrown away
     bool closing = false;
     bool scheduled = false; // a turn is waiting in the event loop
+    bool gone = false;      // the client has left: what it sent is still read, nothing is written
     int wrongTokens = 0;
 };
 
@@ -145,6 +146,14 @@ void ControlServer::closed(Connection *c)
         c->deleteLater();
         return;
     }
+    // A script that writes its requests and leaves at once still has them carried out; the
+    // answers go nowhere.
+    c->gone = true;
+    QByteArray line;
+    bool tooLong = false;
+    while (!c->closing && nextLine(c, line, tooLong))
+        if (!tooLong)
+            handleLine(c, line);
     drop(c, QStringLiteral("closed"));
 }
 
@@ -371,14 +380,19 @@ void ControlServer::fail(Connection *c, const QJsonValue &id, const QString &err
 // The answer and the events of a request leave at once, not after the window's next frame.
 void ControlServer::flushAll()
 {
+    // a flush may find a client gone and end its connection: walk a copy
+    std::vector<Connection *> waiting;
     for (const auto &entry : m_connections)
         if (entry.second->socket->bytesToWrite() > 0)
-            entry.second->socket->flush();
+            waiting.push_back(entry.second);
+    for (Connection *c : waiting)
+        if (!c->closing && !c->gone)
+            c->socket->flush();
 }
 
 void ControlServer::write(Connection *c, const QByteArray &line)
 {
-    if (c->closing)
+    if (c->closing || c->gone)
         return;
     c->socket->write(line);
     if (c->socket->bytesToWrite() > maxBacklogBytes)

@@ -113,6 +113,24 @@ private slots:
         QVERIFY(m_traces.filter(QRegularExpression("^control 127\\.0\\.0\\.1:\\d+ nonsense$")).size() == 1);
     }
 
+    // A script that writes many requests and leaves at once: every one is still carried out.
+    void requestsOfAClientThatLeft()
+    {
+        const quint16 port = start();
+        LineClient c(port);
+        QVERIFY(c.connected());
+        QByteArray lines;
+        for (int i = 0; i < 3 * ControlServer::linesPerTurn; ++i)
+            lines += "{\"do\":\"play\",\"layer\":" + QByteArray::number(i) + "}\n";
+        c.send(lines);
+        c.socket.flush();
+        c.socket.disconnectFromHost();
+        QTRY_COMPARE(m_traces.filter(QRegularExpression(" closed$")).size(), 1);
+        QCOMPARE(m_server->connectionCount(), 0);
+        QCOMPARE(int(m_requests.size()), 3 * ControlServer::linesPerTurn);
+        QCOMPARE(m_requests.back().value("layer").toInt(), 3 * ControlServer::linesPerTurn - 1);
+    }
+
     void eventsGoToSubscribersOnly()
     {
         const quint16 port = start();
