@@ -14,6 +14,9 @@
 #include "crashreport.h"
 #include "programoptions.h"
 #include "stopsignals.h"
+#include "videocheck.h"
+#include "videofolder.h"
+#include "videoplayback.h"
 
 #ifdef ORVANE_TEST_BUILD
 // Test builds only (tests/app/testcrash.cpp): a crash on request, for the crash report's tests.
@@ -34,6 +37,9 @@ int main(int argc, char *argv[])
 
     // a stop requested while the program starts is kept until its event loop runs
     StopSignals::install();
+    // before the application object and its threads: a layer's video start must not hold the
+    // other layers
+    VideoPlayback videoPlayback;
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
 
     int code = 0;
@@ -58,8 +64,13 @@ int main(int argc, char *argv[])
         // The control port listens before the window exists, so a port that cannot be opened
         // ends the start with a reason instead of a window that nobody can reach.
         ControlServer control;
+        // the layers' videos: the choice of videos folder, and why a video cannot play
+        VideoFolder videoFolder(options.videos());
+        VideoCheck videoCheck;
         QVariantMap initial{{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
-                            {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)}};
+                            {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)},
+                            {QStringLiteral("videoFolder"), QVariant::fromValue<QObject *>(&videoFolder)},
+                            {QStringLiteral("videoCheck"), QVariant::fromValue<QObject *>(&videoCheck)}};
         if (options.control() > 0) {
             control.setToken(ProgramOptions::controlToken());
             if (!control.listen(QHostAddress(options.controlBind()), quint16(options.control()))) {

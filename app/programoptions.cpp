@@ -1,5 +1,7 @@
 #include "programoptions.h"
 
+#include "videofolder.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -23,6 +25,7 @@ const OptionSpec optionSpecs[] = {
     {"control-bind", "ADDR",
      "Listen for --control on ADDR instead (0.0.0.0: every address); an address other than loopback "
      "needs ORVANE_CONTROL_TOKEN."},
+    {"videos", "DIR", "Videos folder for the layers (a path or a file: URL), instead of the user's own videos folder."},
     {"help", nullptr, "Print this help and exit."},
     {"version", nullptr, "Print the application name and version and exit."},
 };
@@ -104,6 +107,13 @@ ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
                      parser.isSet(QStringLiteral("control-bind")));
     if (!why.isEmpty())
         return bad(why);
+
+    if (parser.isSet(QStringLiteral("videos"))) {
+        const QString videos = parser.value(QStringLiteral("videos"));
+        m_videos = VideoFolder::folderUrl(videos);
+        if (m_videos.isEmpty())
+            return bad(QStringLiteral("Bad value for --videos: \"%1\" (a folder: a path or a file: URL)").arg(videos));
+    }
     return outcome;
 }
 

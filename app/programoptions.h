@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 class ProgramOptions : public QObject
 {
@@ -12,6 +13,8 @@ class ProgramOptions : public QObject
     Q_PROPERTY(int box READ box CONSTANT)
     Q_PROPERTY(int control READ control CONSTANT)
     Q_PROPERTY(QString controlBind READ controlBind CONSTANT)
+    // --videos DIR as a file: URL of the folder; empty without the option
+    Q_PROPERTY(QUrl videos READ videos CONSTANT)
 
 public:
     // What the start-up does with a command line: run, or print and exit with a status.
@@ -39,6 +42,8 @@ public:
     int control() const { return m_control; }
     // --control-bind ADDR: the address it listens on, 127.0.0.1 without the option
     QString controlBind() const { return m_controlBind; }
+    // --videos DIR: the videos folder, empty without the option
+    QUrl videos() const { return m_videos; }
 
     // The environment variable that holds the control port's token.
     static QByteArray controlToken();
@@ -50,4 +55,5 @@ private:
     int m_box = 0;
     int m_control = 0;
     QString m_controlBind = QStringLiteral("127.0.0.1");
+    QUrl m_videos;
 };

@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QJSEngine>
 #include <QJsonDocument>
@@ -32,6 +33,7 @@
 #include <sys/socket.h>
 #include "../tests/orvanetest.h"
 #include "controlserver.h"
+#include "videoplayback.h"
 
 namespace {
 
@@ -57,6 +59,7 @@ void pump(int ms)
     loop.exec();
 }
 
+// Runs the event loop until `done` holds or `ms` have passed; false on the time-out.
 double usSince(qint64 startNs) { return (clockNs.nsecsElapsed() - startNs) / 1000.0; }
 
 // The window as the operator sees it: a layer and a scene selected, buttons pressed.
@@ -124,6 +127,7 @@ struct Options
     int warmup = 3;
     double seconds = 10;
     QList<int> checkpoints;
+    QString clip;
 };
 
 Options parse(int argc, char *argv[])
@@ -143,6 +147,8 @@ Options parse(int argc, char *argv[])
             o.warmup = value.toInt();
         else if (key == "--seconds")
             o.seconds = value.toDouble();
+        else if (key == "--clip")
+            o.clip = value;
         else if (key == "--checkpoints")
             for (const QString &c : value.split(','))
                 o.checkpoints << c.toInt();
@@ -430,13 +436,21 @@ public:
 
     void record(double seconds, std::vector<double> &intervals, std::vector<double> &busy)
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_swaps.clear();
-            m_busy.clear();
-            m_recording = true;
-        }
+        start();
         pump(static_cast<int>(seconds * 1000));
+        stop(intervals, busy);
+    }
+
+    void start()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_swaps.clear();
+        m_busy.clear();
+        m_recording = true;
+    }
+
+    void stop(std::vector<double> &intervals, std::vector<double> &busy)
+    {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_recording = false;
         for (size_t i = 1; i < m_swaps.size(); ++i)
@@ -480,6 +494,60 @@ QJsonObject rendering(Window &w, const Options &o)
     out.insert(QStringLiteral("busy"), toJson(busy));
     out.insert(QStringLiteral("hiddenInterval"), toJson(hiddenIntervals));
     out.insert(QStringLiteral("hiddenBusy"), toJson(hiddenBusy));
+    return out;
+}
+
+// Figure 9: the largest gap between frames while a video starts on layer 1 and loops, with every
+// other layer's placeholder rotating; the baseline is the largest gap of the same window over the
+// same time with placeholders only.
+QJsonObject videoStart(Window &w, const Options &o)
+{
+    QJsonObject out;
+    QStringList problems;
+    FrameClock frames(w.window());
+    QObject *window = w.window();
+    window->setProperty("mediaFolder", QUrl::fromLocalFile(QFileInfo(o.clip).absolutePath()));
+    if (!waitUntil([&] { return window->property("medias").toList().size() == 1; }, 5000))
+        problems
+            << QStringLiteral("the clip's folder listed %1 videos").arg(window->property("medias").toList().size());
+    // every layer but the first shows its placeholder: scene 2 has no entry in the media list
+    w.selectScene(1);
+    for (int i = 1; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    pump(1000);
+    const double seconds = std::max(0.5, o.seconds);
+    std::vector<double> gaps, baseline, starts;
+    for (int k = 0; k < std::max(1, o.iterations); ++k) {
+        std::vector<double> intervals, busy;
+        frames.record(seconds, intervals, busy);
+        baseline.push_back(intervals.empty() ? 0 : *std::max_element(intervals.begin(), intervals.end()));
+
+        QQuickItem *layer = w.render(0);
+        w.selectLayer(0);
+        w.selectScene(0);
+        intervals.clear();
+        frames.start();
+        const qint64 t0 = clockNs.nsecsElapsed();
+        w.send(QStringLiteral("DSK_Play"));
+        starts.push_back(usSince(t0) / 1000.0);
+        pump(static_cast<int>(seconds * 1000));
+        frames.stop(intervals, busy);
+        gaps.push_back(intervals.empty() ? 0 : *std::max_element(intervals.begin(), intervals.end()));
+        QObject *player = layer ? layer->findChild<QObject *>(QStringLiteral("mediaPlayer")) : nullptr;
+        if (!player || player->property("playbackState").toInt() != 1)
+            problems << QStringLiteral("layer 1 is not playing its video");
+        // the next start makes a new player: the Eject ends the layer's mixer and unloads the video
+        layer->setProperty("requireReset", true);
+        w.send(QStringLiteral("DSK_Eject"));
+        pump(300);
+    }
+    out.insert(QStringLiteral("gap"), toJson(gaps));
+    out.insert(QStringLiteral("baselineGap"), toJson(baseline));
+    out.insert(QStringLiteral("startMs"), toJson(starts));
+    problems.removeDuplicates();
+    out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems));
     return out;
 }
 
@@ -695,6 +763,7 @@ int runHost(int argc, char *argv[])
         return 2;
     clockNs.start();
 
+    VideoPlayback videoPlayback; // as the program: a video start must not hold the other layers
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
     setOrvaneIdentity();
@@ -725,6 +794,8 @@ int runHost(int argc, char *argv[])
         result = clickToPreview(w, o);
     else if (o.mode == QLatin1String("control"))
         result = controlPortRoundTrip(w, quint16(control.port()), o);
+    else if (o.mode == QLatin1String("video"))
+        result = videoStart(w, o);
     else {
         std::fprintf(stderr, "unknown mode %s\n", qPrintable(o.mode));
         return 2;

@@ -59,6 +59,9 @@ PreserveAspectFit {
 
     // result: a reply record as JSON text; guid: the guid of the command it answers
     signal mixerReply(string result, var guid)
+    // The layer's video cannot play: a missing decoder, a broken or unreadable file. Once per file
+    // for the layer's life, so a file that fails on every loop or every start is reported once.
+    signal videoFailed(url file, string message)
 
     // ---------------------------------------------------------------- commands
 
@@ -273,6 +276,16 @@ PreserveAspectFit {
         id: d
 
         readonly property var placeholderColors: ["red", "orange", "yellow", "green", "cyan", "blue", "purple"]
+        property var failedVideos: ({})   // file URL text -> true, for videos already reported
+
+        function videoError(file, message) {
+            var key = String(file)
+            p("layer" + index + " video error " + key + " " + message)
+            if (key === "" || failedVideos[key])
+                return
+            failedVideos[key] = true
+            render.videoFailed(file, message)
+        }
 
         // ms from a length in ticks; 0 for anything that is not a positive number
         function positiveMs(ticks) {
@@ -669,6 +682,7 @@ PreserveAspectFit {
                 loops: MediaPlayer.Infinite
                 autoPlay: true
                 autoLoad: false
+                onError: d.videoError(source, errorString)
             }
 
             VideoOutput {

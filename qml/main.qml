@@ -556,6 +556,7 @@ ApplicationWindow {
                     width: rect.width
                     height: rect.height
                     onMixerReply: renders.window.reply(result, guid, this)
+                    onVideoFailed: renders.window.videoFailed(this, file, message)
                     // places computed again later are listed as they come
                     onRectsChanged: if (listed) renders.window.addMirrors(this, rects)
                     Component.onCompleted: {
@@ -725,17 +726,60 @@ ApplicationWindow {
         updateCurrent()
     }
 
-    // ---- Dispatch: commands from the controls to the layers
+    // ---- Media: the videos folder, the media list that dispatch picks from, videos that cannot play
+    // set by the start-up program (null in hosts that create the window themselves): the choice of
+    // videos folder (--videos, else the folder below when it exists, else the user's own videos
+    // folder), and the check that finds out why a video cannot play
+    property QtObject videoFolder: null
+    property QtObject videoCheck: null
+    // The folder the media list reads. A window created by a test is given a folder of its own.
+    property url mediaFolder: chooseMediaFolder(videoFolder)
     property var medias: []
-    property alias mediaFolder: mediaModel.folder
+    property QtObject mediaModel: null
+    // {layer, name, file, message}: failed videos whose check has not answered yet
+    property var videoChecks: []
 
-    FolderListModel {
-        id: mediaModel
-        folder: "file:///home/ulbren/Videos/"
-        showDirs: false
-        nameFilters: ["*.mov", "*.wmv", "*.mpg", "*.mp4", "*.avi"]
-        sortField: FolderListModel.Time
-        sortReversed: true
+    function chooseMediaFolder(chooser) {
+        var specified = "file:///home/ulbren/Videos/"
+        if (!chooser)
+            return specified
+        var chosen = chooser.choose(specified)
+        p(chosen.trace)
+        return chosen.folder
+    }
+
+    onMediaFolderChanged: listMediaFolder()
+    property QtObject mediaWatch: QtObject { Component.onCompleted: main.listMediaFolder() }
+
+    // The folder model reads the working directory instead of a folder that is missing when it is
+    // made: an output started from a scratch directory would put whatever videos lie there on
+    // air. It is made only for a folder that is there; later changes go to the model, which then
+    // lists nothing for a missing folder.
+    function listMediaFolder() {
+        if (mediaModel) {
+            mediaModel.folder = mediaFolder
+            return
+        }
+        var folder = String(mediaFolder)
+        var model = folder !== "" && Serialization.isFileExists(folder)
+                ? mediaModelComponent.createObject(main, { "folder": mediaFolder }) : null
+        if (model && String(model.folder) === folder) {
+            mediaModel = model
+            return
+        }
+        if (model)
+            model.destroy()
+        p("Videos folder " + folder + " is missing: no videos are listed")
+    }
+
+    Component {
+        id: mediaModelComponent
+        FolderListModel {
+            showDirs: false
+            nameFilters: ["*.mov", "*.wmv", "*.mpg", "*.mp4", "*.avi"]
+            sortField: FolderListModel.Time
+            sortReversed: true
+        }
     }
 
     Repeater {
@@ -750,6 +794,44 @@ ApplicationWindow {
         }
     }
 
+    // A layer's video reported an error (once per file and layer). With the check, the Error
+    // also says which decoder is missing; it is listed when the check answers.
+    function videoFailed(render, file, message) {
+        var entry = { "layer": render.index, "name": render.name, "file": String(file), "message": message }
+        if (!videoCheck) {
+            listVideoProblem(entry, "")
+            return
+        }
+        videoChecks.push(entry)
+        videoCheck.check(file)
+    }
+
+    function videoChecked(file, problem) {
+        var waiting = videoChecks
+        videoChecks = []
+        waiting.forEach(function (entry) {
+            if (entry.file === String(file))
+                listVideoProblem(entry, problem)
+            else
+                videoChecks.push(entry)
+        })
+    }
+
+    // "Error Layer<n> Video <scene>: <file>: <the player's message> (<what the check found>)"
+    function listVideoProblem(entry, problem) {
+        var text = decodeURIComponent(entry.file.replace(/^file:\/\//, "")) + ": " + textOf(entry.message)
+        if (problem && text.indexOf(problem) < 0)
+            text += " (" + problem + ")"
+        listProblem({ "status": "Error", "type": "Video", "message": text }, entry.layer, entry.name)
+    }
+
+    Connections {
+        target: videoCheck
+        ignoreUnknownSignals: true
+        function onChecked(file, problem) { main.videoChecked(file, problem) }
+    }
+
+    // ---- Dispatch: commands from the controls to the layers
     // Inside one operator command the panels are brought up to date once, when it returns:
     // every reply and selection step would otherwise lay the whole panel text out again.
     property int dispatching: 0

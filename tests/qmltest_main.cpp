@@ -4,10 +4,14 @@
 #include <QQmlEngine>
 #include <QtQuickTest>
 #include "orvanetest.h"
+#include "videoplayback.h"
 
 class Setup : public QObject
 {
     Q_OBJECT
+
+    // made before the application object, as the program makes it: layers play videos the same way
+    VideoPlayback m_videoPlayback;
 
 public slots:
     void applicationAvailable() { setOrvaneIdentity(); }
