@@ -59,9 +59,9 @@ PreserveAspectFit {
 
     // result: a reply record as JSON text; guid: the guid of the command it answers
     signal mixerReply(string result, var guid)
-    // The layer's video cannot play: a missing decoder, a broken or unreadable file. Once per file
-    // for the layer's life, so a file that fails on every loop or every start is reported once.
-    signal videoFailed(url file, string message)
+    // The layer's video cannot play: a missing decoder (formatError), a broken or unreadable file.
+    // Once per file for the layer's life, so a file that fails on every start is reported once.
+    signal videoFailed(url file, string message, bool formatError)
 
     // ---------------------------------------------------------------- commands
 
@@ -278,13 +278,13 @@ PreserveAspectFit {
         readonly property var placeholderColors: ["red", "orange", "yellow", "green", "cyan", "blue", "purple"]
         property var failedVideos: ({})   // file URL text -> true, for videos already reported
 
-        function videoError(file, message) {
+        function videoError(file, error, message) {
             var key = String(file)
             p("layer" + index + " video error " + key + " " + message)
             if (key === "" || failedVideos[key])
                 return
             failedVideos[key] = true
-            render.videoFailed(file, message)
+            render.videoFailed(file, message, error === MediaPlayer.FormatError)
         }
 
         // ms from a length in ticks; 0 for anything that is not a positive number
@@ -682,7 +682,7 @@ PreserveAspectFit {
                 loops: MediaPlayer.Infinite
                 autoPlay: true
                 autoLoad: false
-                onError: d.videoError(source, errorString)
+                onError: d.videoError(source, error, errorString)
             }
 
             VideoOutput {

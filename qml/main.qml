@@ -556,7 +556,7 @@ ApplicationWindow {
                     width: rect.width
                     height: rect.height
                     onMixerReply: renders.window.reply(result, guid, this)
-                    onVideoFailed: renders.window.videoFailed(this, file, message)
+                    onVideoFailed: renders.window.videoFailed(this, file, message, formatError)
                     // places computed again later are listed as they come
                     onRectsChanged: if (listed) renders.window.addMirrors(this, rects)
                     Component.onCompleted: {
@@ -794,11 +794,11 @@ ApplicationWindow {
         }
     }
 
-    // A layer's video reported an error (once per file and layer). With the check, the Error
-    // also says which decoder is missing; it is listed when the check answers.
-    function videoFailed(render, file, message) {
+    // A layer's video reported an error (once per file and layer). The player does not say which
+    // decoder is missing: the check does, and that Error is listed when the check answers.
+    function videoFailed(render, file, message, formatError) {
         var entry = { "layer": render.index, "name": render.name, "file": String(file), "message": message }
-        if (!videoCheck) {
+        if (!videoCheck || !formatError) {
             listVideoProblem(entry, "")
             return
         }

@@ -180,7 +180,7 @@ void TestMixerRenderVideo::playsAndLoops()
     QObject *render = createRender(1);
     QVERIFY(render);
     render->setProperty("media", QUrl::fromLocalFile(clip));
-    QSignalSpy failed(render, SIGNAL(videoFailed(QUrl, QString)));
+    QSignalSpy failed(render, SIGNAL(videoFailed(QUrl, QString, bool)));
     play(render);
 
     QObject *player = render->findChild<QObject *>(QStringLiteral("mediaPlayer"));
@@ -252,11 +252,12 @@ void TestMixerRenderVideo::brokenFileReportedOnce()
     QObject *render = createRender(1);
     QVERIFY(render);
     render->setProperty("media", QUrl::fromLocalFile(path));
-    QSignalSpy failed(render, SIGNAL(videoFailed(QUrl, QString)));
+    QSignalSpy failed(render, SIGNAL(videoFailed(QUrl, QString, bool)));
     play(render);
     QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 15000);
     QCOMPARE(failed.first().at(0).toUrl(), QUrl::fromLocalFile(path));
     QVERIFY(!failed.first().at(1).toString().isEmpty());
+    QCOMPARE(failed.first().at(2).toBool(), false); // not a missing decoder
 
     // the same video started again on the layer: answered as before, not reported again; on
     // another layer it is reported once for that layer
@@ -271,7 +272,7 @@ void TestMixerRenderVideo::brokenFileReportedOnce()
         QObject *other = createRender(2);
         QVERIFY(other);
         other->setProperty("media", QUrl::fromLocalFile(path));
-        QSignalSpy otherFailed(other, SIGNAL(videoFailed(QUrl, QString)));
+        QSignalSpy otherFailed(other, SIGNAL(videoFailed(QUrl, QString, bool)));
         play(other);
         QTRY_COMPARE_WITH_TIMEOUT(otherFailed.count(), 1, 15000);
         QCOMPARE(failed.count(), 1);
