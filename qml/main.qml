@@ -736,6 +736,7 @@ ApplicationWindow {
     property url mediaFolder: chooseMediaFolder(videoFolder)
     property var medias: []
     property QtObject mediaModel: null
+    property string missingMediaFolder: ""   // the missing folder already traced
     // {layer, name, file, message}: failed videos whose check has not answered yet
     property var videoChecks: []
 
@@ -761,6 +762,8 @@ ApplicationWindow {
             return
         }
         var folder = String(mediaFolder)
+        if (folder === missingMediaFolder)
+            return
         var model = folder !== "" && Serialization.isFileExists(folder)
                 ? mediaModelComponent.createObject(main, { "folder": mediaFolder }) : null
         if (model && String(model.folder) === folder) {
@@ -769,7 +772,8 @@ ApplicationWindow {
         }
         if (model)
             model.destroy()
-        p("Videos folder " + folder + " is missing: no videos are listed")
+        missingMediaFolder = folder
+        p("Videos folder " + decodeURIComponent(folder.replace(/^file:\/\//, "")) + " is missing: no videos are listed")
     }
 
     Component {

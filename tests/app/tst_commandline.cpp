@@ -100,7 +100,7 @@ private:
 
     // Starts the program in a home of its own inside the test's temporary directory, or again
     // in the home of the previous run.
-    void start(const QStringList &args, bool freshHome = true)
+    void start(const QStringList &args, bool freshHome = true, const QString &workingDirectory = QString())
     {
         stop();
         m_output.clear();
@@ -122,6 +122,8 @@ private:
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::MergedChannels);
         m_process->setProcessEnvironment(env);
+        if (!workingDirectory.isEmpty())
+            m_process->setWorkingDirectory(workingDirectory);
         m_process->start(m_program, args);
         QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
     }
@@ -229,6 +231,56 @@ private slots:
         QVERIFY2(output().contains("Load old config from " + path.toUtf8()), output().constData());
     }
 
+    // The videos folder: --videos (a path or a file: URL) when given, else the user's own videos
+    // folder (the written-in folder does not exist on a test machine); a folder that is missing
+    // lists nothing, never the videos of the working directory.
+    void videosFolder()
+    {
+        if (QFileInfo::exists("/home/ulbren/Videos"))
+            QSKIP("this machine has the written-in videos folder");
+        const QString base = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
+        const QString shows = base + "/shows";
+        const QString scratch = base + "/scratch";
+        QVERIFY(QDir().mkpath(shows));
+        QVERIFY(QDir().mkpath(scratch));
+        for (const QString &file : {shows + "/opener.mov", scratch + "/stray.mp4"}) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+
+        for (const QString &given : {shows, "file://" + shows + "/"}) {
+            start({"--videos", given}, true, scratch);
+            QTRY_VERIFY2_WITH_TIMEOUT(output().contains("------file://" + shows.toUtf8() + "/opener.mov"),
+                                      output().constData(), 30000);
+            QVERIFY2(output().contains("Videos folder " + shows.toUtf8() + "/ (--videos)"), output().constData());
+        }
+
+        // without --videos: the user's videos folder, named in the trace
+        start({}, true, scratch);
+        const QByteArray users = m_home->path().toUtf8() + "/home/Videos";
+        QVERIFY(QDir().mkpath(users));
+        QTRY_VERIFY2_WITH_TIMEOUT(output().contains("mainRenders=12"), output().constData(), 30000);
+        QVERIFY2(output().contains("Videos folder " + users
+                                   + "/ (the user's videos folder: "
+                                     "file:///home/ulbren/Videos/ does not exist)"),
+                 output().constData());
+
+        // a missing folder, started from a directory that holds a video: nothing listed
+        start({"--videos", base + "/gone"}, true, scratch);
+        QTRY_VERIFY2_WITH_TIMEOUT(output().contains("Videos folder " + base.toUtf8()
+                                                    + "/gone/ is missing: no videos "
+                                                      "are listed"),
+                                  output().constData(), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(output().contains("mainRenders=12"), output().constData(), 10000);
+        QVERIFY2(!output().contains("stray.mp4"), output().constData());
+
+        // a folder that is no folder of this machine: the reason and the usage, status 2
+        start({"--videos", "http://media.example/shows"});
+        QVERIFY(m_process->waitForFinished(10000));
+        QCOMPARE(m_process->exitCode(), 2);
+        QVERIFY2(output().contains("--videos needs a folder"), output().constData());
+    }
+
     // The layers of output 2 are numbered 201 to 212 for outside programs.
     void layersOfOutput2()
     {
@@ -236,6 +288,8 @@ private slots:
         QQmlApplicationEngine engine;
         engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
         engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
+        // a videos folder of the test's own, never this machine's
+        engine.setInitialProperties({{"mediaFolder", QUrl::fromLocalFile(m_home ? m_home->path() : QDir::tempPath())}});
         engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
         QCOMPARE(engine.rootObjects().size(), 1);
         QObject *window = engine.rootObjects().first();
