@@ -247,6 +247,8 @@ struct Config
     QString memoryCheckpoints = QStringLiteral("10000,30000");
     int previewRuns = 3;
     int previewClicks = 30;
+    int videoRuns = 3;
+    int videoStarts = 8;
 };
 
 // What the figures gather: their rows (in any order; the table sorts them by id), the problems
@@ -287,6 +289,8 @@ int readOptions(const QStringList &args, Config &c)
         c.memoryCheckpoints = QStringLiteral("100,400");
         c.previewRuns = 1;
         c.previewClicks = 3;
+        c.videoRuns = 1;
+        c.videoStarts = 1;
     }
     // two increasing counts, so that growth between them can be seen
     if (!memoryOption.isEmpty()) {
@@ -579,7 +583,14 @@ QString tableText(const QList<Row> &rows, QJsonArray &json)
 // Prints the table and writes it as results.json and results.md; the exit status of the run.
 int report(const Config &c, Results &res, const QString &machine)
 {
-    std::stable_sort(res.rows.begin(), res.rows.end(), [](const Row &a, const Row &b) { return a.id < b.id; });
+    // by figure number, then letter: 10a after 9b
+    const auto key = [](const Row &r) {
+        int digits = 0;
+        while (digits < r.id.size() && r.id[digits].isDigit())
+            ++digits;
+        return std::make_pair(r.id.left(digits).toInt(), r.id.mid(digits));
+    };
+    std::stable_sort(res.rows.begin(), res.rows.end(), [&](const Row &a, const Row &b) { return key(a) < key(b); });
     QJsonArray json;
     const QString table = tableText(res.rows, json);
     std::printf("%s\nMachine: %s\n", qPrintable(table), qPrintable(machine));
@@ -606,6 +617,54 @@ int report(const Config &c, Results &res, const QString &machine)
 
 } // namespace
 
+// The clip of figure 10: one second of H.264 at 1280 x 720 in MP4, made with gst-launch-1.0.
+QString makeVideoClip(const QString &path)
+{
+    QProcess gst;
+    gst.start(QStringLiteral("gst-launch-1.0"),
+              QStringLiteral("-q videotestsrc num-buffers=25 ! video/x-raw,format=I420,width=1280,height=720,"
+                             "framerate=25/1 ! x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink")
+                      .split(' ')
+                  << QStringLiteral("location=") + path);
+    return gst.waitForFinished(120000) && gst.exitCode() == 0 ? path : QString();
+}
+
+// 10: a video start on one layer against the other layers' frames.
+void videoFigures(const Config &c, Results &res)
+{
+    progress("video start (figure 10)");
+    Row gap{"10a", "Largest frame gap while a video starts, median of starts", "a placeholder starts instead", "ms", {},
+            {}};
+    Row worst{"10b", "Largest frame gap while a video starts, worst start", "a placeholder starts, worst", "ms", {},
+              {}};
+    Row held{"10c", "Play that starts a video: GUI thread held, median", "Play that starts a placeholder", "ms", {},
+             {}};
+    QTemporaryDir dir;
+    const QString clip = makeVideoClip(dir.filePath(QStringLiteral("clip.mp4")));
+    if (clip.isEmpty()) {
+        res.problems << QStringLiteral("video: gst-launch-1.0 could not make the clip");
+        res.failed = true;
+        return;
+    }
+    for (int run = 0; run < c.videoRuns; ++run) {
+        const QJsonObject r = host("video", {"--clip", clip, "--iterations", QString::number(c.videoStarts),
+                                             "--seconds", QStringLiteral("1.5")});
+        if (r.isEmpty()) {
+            res.failed = true;
+            break;
+        }
+        for (const QJsonValue &p : r.value("problems").toArray())
+            res.problems << QStringLiteral("video: ") + p.toString();
+        gap.value.push_back(median(fromJson(r.value("gap"))));
+        gap.base.push_back(median(fromJson(r.value("baselineGap"))));
+        worst.value.push_back(maxOf(fromJson(r.value("gap"))));
+        worst.base.push_back(maxOf(fromJson(r.value("baselineGap"))));
+        held.value.push_back(median(fromJson(r.value("heldMs"))));
+        held.base.push_back(median(fromJson(r.value("baselineHeldMs"))));
+    }
+    res.rows << gap << worst << held;
+}
+
 int runDriver(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -627,5 +686,6 @@ int runDriver(int argc, char *argv[])
     memoryFigures(c, res);
     previewFigures(c, res);
     controlFigures(c, res);
+    videoFigures(c, res);
     return report(c, res, machineText(c, loadBefore, began));
 }

@@ -58,7 +58,8 @@ QSet<QString> packageNames(const QString &field)
 }
 
 // Loaded only when a layer plays a video, so the start below does not show them.
-const QStringList videoPackages{"libqt5multimedia5-plugins", "gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good"};
+const QStringList videoPackages{"libqt5multimedia5-plugins", "gstreamer1.0-plugins-base", "gstreamer1.0-plugins-good",
+                                "gstreamer1.0-plugins-bad",  "gstreamer1.0-plugins-ugly", "gstreamer1.0-libav"};
 
 } // namespace
 

@@ -62,6 +62,10 @@ TestCase {
             initial[key] = windowProperties[key]
         for (key in properties || {})
             initial[key] = properties[key]
+        // a videos folder of the test's own (missing unless the test makes it), never this
+        // machine's: the window would otherwise read the one it names
+        if (initial.mediaFolder === undefined)
+            initial.mediaFolder = "file://" + Serialization.getEnv("ORVANE_TEST_TMP") + "/videos"
         var w = d.component.createObject(null, initial)
         verify(w, d.component.errorString())
         if (d.inCase)

@@ -129,7 +129,8 @@ MainWindowTestCase {
             wait(30)
             verify(Serialization.writeToTextFile(dir + "/" + name, name))
         })
-        main.mediaFolder = "file://" + dir
+        compare(main.medias.length, 0)
+        createMain({ "mediaFolder": "file://" + dir })
         tryVerify(function () { return main.medias.length === 4 }, 5000)
         compare(main.medias.map(String), names.map(function (n) { return "file://" + dir + "/" + n }))
 
