@@ -277,6 +277,7 @@ PreserveAspectFit {
 
         readonly property var placeholderColors: ["red", "orange", "yellow", "green", "cyan", "blue", "purple"]
         property var failedVideos: ({})   // file URL text -> true, for videos already reported
+        readonly property int loadingLimit: 5000   // ms a video may take to load before it is reported
 
         function videoError(file, error, message) {
             var key = String(file)
@@ -683,6 +684,15 @@ PreserveAspectFit {
                 autoPlay: true
                 autoLoad: false
                 onError: d.videoError(source, error, errorString)
+            }
+
+            // A damaged file (a cut-off MP4 among them) can leave GStreamer waiting for data that
+            // never comes, with no error: the layer would show nothing and nobody would know.
+            Timer {
+                interval: d.loadingLimit
+                running: player.status === MediaPlayer.Loading
+                onTriggered: d.videoError(player.source, MediaPlayer.ResourceError,
+                                          "still loading after " + interval / 1000 + " s")
             }
 
             VideoOutput {

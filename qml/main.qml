@@ -20,6 +20,8 @@ import "common"
 //   Configuration    initialise, migrate, completionSteps, dataUrlChange, closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
+//   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
+//                    listMediaFolder, videoFailed
 //   Dispatch         send, sendAll (through dispatch), mixerQueue, resetAllRenders
 //   Replies          reply, relay, listProblem, listWindowProblem; the error list
 //   Control port     controlAnswer, controlCommand, controlSelect, controlState, layerOnAir;
