@@ -278,7 +278,7 @@ private slots:
         start({"--videos", "http://media.example/shows"});
         QVERIFY(m_process->waitForFinished(10000));
         QCOMPARE(m_process->exitCode(), 2);
-        QVERIFY2(output().contains("--videos needs a folder"), output().constData());
+        QVERIFY2(output().contains("Bad value for --videos"), output().constData());
     }
 
     // The layers of output 2 are numbered 201 to 212 for outside programs.
