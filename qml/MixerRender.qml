@@ -190,6 +190,7 @@ PreserveAspectFit {
     }
 
     onClientsChanged: edited = clients > 1
+    onVisibleChanged: d.showContent()
     onMixerChanged: {
         if (mixer)
             d.loadContent()
@@ -254,7 +255,11 @@ PreserveAspectFit {
     Connections {
         id: timeScheduler
         target: TimeScheduler
-        function onTimeChanged() { render.processWaiting(TimeScheduler.time) }
+        function onTimeChanged() {
+            render.processWaiting(TimeScheduler.time)
+            if (!render.visible)
+                d.turnContent(false)
+        }
     }
 
     SequentialAnimation {
@@ -560,8 +565,26 @@ PreserveAspectFit {
                 run()
         }
 
+        // A hidden layer's content leaves the scene: what it still does (a box that keeps its
+        // angle, a video that plays on) then draws nothing and asks for no frame, so hidden
+        // layers cost nothing per frame. It is back in the scene before the layer shows.
+        function showContent() {
+            var item = textureReceiver.item
+            if (!item)
+                return
+            item.parent = render.visible ? textureReceiver : null
+            turnContent(render.visible)
+        }
+
+        function turnContent(shown) {
+            var item = textureReceiver.item
+            if (item && item.turn)
+                item.turn(shown)
+        }
+
         function contentStatus(status) {
             if (status === Loader.Ready) {
+                showContent()
                 onReady()
                 return
             }
@@ -637,14 +660,46 @@ PreserveAspectFit {
     }
 
     // Placeholder content: a rotating box in the layer's colour, with the layer's scene name.
+    // The box turns once every 3.6 s from the moment the content is loaded. While the layer is
+    // hidden no animation runs: the angle follows the scheduler's beat instead (see d.showContent).
     Component {
         id: textureSharingReceiverComponent
         Rectangle {
+            id: placeholder
             width: render.textureRect.width
             height: render.textureRect.height
             color: "transparent"
 
+            readonly property double loadedAt: Date.now()   // ms
+
+            // the angle the box has `now` (ms), whether or not anyone has watched it turn
+            function angleAt(now) { return ((now - loadedAt) % 3600 + 3600) % 3600 / 10 }
+
+            function turn(shown) {
+                turning.stop()
+                box.rotation = angleAt(Date.now())
+                if (!shown)
+                    return
+                turning.angle = box.rotation
+                turning.start()
+            }
+
+            // the rest of the current turn, then whole turns without end
+            SequentialAnimation {
+                id: turning
+                property real angle: 0   // degrees
+                RotationAnimation {
+                    target: box; property: "rotation"
+                    from: turning.angle; to: 360; duration: (360 - turning.angle) * 10
+                }
+                RotationAnimation {
+                    target: box; property: "rotation"
+                    from: 0; to: 360; duration: 3600; loops: Animation.Infinite
+                }
+            }
+
             Rectangle {
+                id: box
                 objectName: "placeholderBox"
                 width: render.textureRect.width / 4
                 height: render.textureRect.height / 4
@@ -657,13 +712,6 @@ PreserveAspectFit {
                     text: render.name
                     color: "white"
                     font.pixelSize: 64
-                }
-
-                RotationAnimation on rotation {
-                    from: 0
-                    to: 360
-                    duration: 3600
-                    loops: Animation.Infinite
                 }
             }
         }

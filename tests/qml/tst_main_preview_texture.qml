@@ -44,4 +44,24 @@ MainWindowTestCase {
         tryVerify(function () { return !isRed(grabImage(main.contentItem).pixel(x, y)) }, 5000,
                   "an ejected layer leaves the preview")
     }
+
+    // A hidden layer's content leaves the scene and comes back when the layer shows again.
+    function test_layer_shows_twice_after_an_eject() {
+        var preview = findObject(main.contentItem, "preview")
+        var scale = preview.width / 1920
+        var x = Math.round(preview.x + 400 * scale)
+        var y = Math.round(preview.y + (540 + 80) * scale)
+        main.currentIndex = 0
+        main.currentLayer = 0
+        for (var round = 0; round < 2; ++round) {
+            main.send("DSK_Play")
+            tryVerify(function () { return isRed(grabImage(main.contentItem).pixel(x, y)) }, 5000,
+                      "layer 1 shows, round " + round)
+            main.send("DSK_Cue")
+            verify(main.currentRender.isLoaded && !main.currentRender.visible)
+            tryVerify(function () { return !isRed(grabImage(main.contentItem).pixel(x, y)) }, 5000,
+                      "a cued layer is hidden, round " + round)
+        }
+        main.send("DSK_Eject")
+    }
 }
