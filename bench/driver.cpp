@@ -361,6 +361,8 @@ struct CommandRows
     Row play99{"2b", "Play on a loaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
     Row cue{"2c", "Cue on an unloaded layer, median", "JSON round trip of its 3 records", "us", {}, {}};
     Row cue99{"2d", "Cue on an unloaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
+    Row ejectOne{"2e", "Eject on a loaded layer, median", "JSON round trip of its 2 records", "us", {}, {}};
+    Row eject99{"2f", "Eject on a loaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
     Row ejectAll{"3", "Eject All over 12 loaded layers, median", "12 x single Eject (median)", "us", {}, {}};
 
     void add(const QJsonObject &r)
@@ -375,6 +377,10 @@ struct CommandRows
         cue.base.push_back(median(fromJson(base.value("cue"))));
         cue99.value.push_back(percentile(fromJson(r.value("cue")), 99));
         cue99.base.push_back(percentile(fromJson(base.value("cue")), 99));
+        ejectOne.value.push_back(median(fromJson(r.value("eject"))));
+        ejectOne.base.push_back(median(fromJson(base.value("eject"))));
+        eject99.value.push_back(percentile(fromJson(r.value("eject")), 99));
+        eject99.base.push_back(percentile(fromJson(base.value("eject")), 99));
         ejectAll.value.push_back(median(fromJson(r.value("ejectAll"))));
         ejectAll.base.push_back(r.value("layers").toInt() * eject);
     }
@@ -429,7 +435,8 @@ void commandFigures(const Config &c, Results &res)
             growth.add(r, r48, r99);
         }
     }
-    res.rows << command.play << command.play99 << command.cue << command.cue99 << command.ejectAll;
+    res.rows << command.play << command.play99 << command.cue << command.cue99 << command.ejectOne << command.eject99
+             << command.ejectAll;
     res.rows << growth.grow48 << growth.grow99 << growth.grow99p;
 }
 
@@ -469,9 +476,19 @@ void renderingFigures(const Config &c, Results &res)
     Row frame{"4a", "Frame interval, 12 placeholders shown, median", "every layer hidden", "ms", {}, {}};
     Row frame99{"4b", "Frame interval, 12 placeholders shown, 99th percentile", "every layer hidden", "ms", {}, {}};
     Row busy99{"4c", "Frame work (animate to swap), 99th percentile", "every layer hidden", "ms", {}, {}};
+    Row busyBare{"4d",
+                 "Frame work (animate to swap), 99th percentile, 12 placeholders shown",
+                 "bare window, one rotating rectangle",
+                 "ms",
+                 {},
+                 {}};
+    // a window where nothing visible changes swaps no frame but the clock's, once a second
+    Row hiddenRate{"4e", "Frames swapped with every layer hidden", "the clock's tick", "per s", {}, {}};
     for (int run = 0; run < c.renderRuns; ++run) {
-        const QJsonObject r = host("render", {"--seconds", QString::number(c.renderSeconds)});
-        if (r.isEmpty()) {
+        const QStringList seconds{"--seconds", QString::number(c.renderSeconds)};
+        const QJsonObject r = host("render", seconds);
+        const QJsonObject b = host("bare-render", seconds);
+        if (r.isEmpty() || b.isEmpty()) {
             res.failed = true;
             break;
         }
@@ -485,8 +502,12 @@ void renderingFigures(const Config &c, Results &res)
         frame99.base.push_back(percentile(fromJson(r.value("hiddenInterval")), 99));
         busy99.value.push_back(percentile(fromJson(r.value("busy")), 99));
         busy99.base.push_back(percentile(fromJson(r.value("hiddenBusy")), 99));
+        busyBare.value.push_back(busy99.value.back());
+        busyBare.base.push_back(percentile(fromJson(b.value("busy")), 99));
+        hiddenRate.value.push_back(r.value("hiddenFramesPerSecond").toDouble());
+        hiddenRate.base.push_back(1);
     }
-    res.rows << frame << frame99 << busy99;
+    res.rows << frame << frame99 << busy99 << busyBare << hiddenRate;
 }
 
 // 5: resident size after start and after many operator commands.
@@ -519,6 +540,8 @@ void previewFigures(const Config &c, Results &res)
     Row preview{"8a", "Click on Play to layer shown in the preview, median", "one refresh period", "periods", {}, {}};
     Row previewMax{"8b", "Click on Play to layer shown in the preview, worst", "one refresh period", "periods", {}, {}};
     Row previewSwaps{"8c", "Click on Play to layer shown, median", "one swapped frame", "frames", {}, {}};
+    Row preview99{
+        "8d", "Click on Play to layer shown in the preview, 99th percentile", "one refresh period", "periods", {}, {}};
     for (int run = 0; run < c.previewRuns; ++run) {
         const QJsonObject r = host("preview", {"--iterations", QString::number(c.previewClicks)});
         const auto frames = fromJson(r.value("frames"));
@@ -535,12 +558,14 @@ void previewFigures(const Config &c, Results &res)
             periods.push_back(ms / period);
         preview.value.push_back(median(periods));
         preview.base.push_back(1);
+        preview99.value.push_back(percentile(periods, 99));
+        preview99.base.push_back(1);
         previewMax.value.push_back(maxOf(periods));
         previewMax.base.push_back(1);
         previewSwaps.value.push_back(median(frames));
         previewSwaps.base.push_back(1);
     }
-    res.rows << preview << previewMax << previewSwaps;
+    res.rows << preview << previewMax << previewSwaps << preview99;
 }
 
 // The machine and the moment of the run, printed under the table.

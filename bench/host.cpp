@@ -447,7 +447,8 @@ public:
             Qt::DirectConnection);
     }
 
-    void record(double seconds, std::vector<double> &intervals, std::vector<double> &busy)
+    // returns the number of frames swapped while recording
+    size_t record(double seconds, std::vector<double> &intervals, std::vector<double> &busy)
     {
         start();
         pump(static_cast<int>(seconds * 1000));
@@ -469,6 +470,7 @@ public:
         for (size_t i = 1; i < m_swaps.size(); ++i)
             intervals.push_back((m_swaps[i] - m_swaps[i - 1]) / 1e6);
         busy = m_busy;
+        return m_swaps.size();
     }
 
 private:
@@ -499,7 +501,7 @@ QJsonObject rendering(Window &w, const Options &o)
     for (int i = 0; i < w.layers(); ++i)
         stillShown += w.render(i) && w.render(i)->isVisible() ? 1 : 0;
     pump(1000);
-    frames.record(o.seconds, hiddenIntervals, hiddenBusy);
+    const size_t hiddenFrames = frames.record(o.seconds, hiddenIntervals, hiddenBusy);
     QJsonObject out;
     out.insert(QStringLiteral("shown"), shown);
     out.insert(QStringLiteral("shownAfterEjectAll"), stillShown);
@@ -507,6 +509,21 @@ QJsonObject rendering(Window &w, const Options &o)
     out.insert(QStringLiteral("busy"), toJson(busy));
     out.insert(QStringLiteral("hiddenInterval"), toJson(hiddenIntervals));
     out.insert(QStringLiteral("hiddenBusy"), toJson(hiddenBusy));
+    out.insert(QStringLiteral("hiddenFramesPerSecond"), hiddenFrames / o.seconds);
+    return out;
+}
+
+// Figure 4's baseline: the same frame timing in a bare window of the same size with one rotating
+// rectangle (bare_animated.qml), loaded by the same kind of engine in the same kind of process.
+QJsonObject bareRendering(QQuickWindow *window, const Options &o)
+{
+    FrameClock frames(window);
+    pump(1000);
+    std::vector<double> intervals, busy;
+    frames.record(o.seconds, intervals, busy);
+    QJsonObject out;
+    out.insert(QStringLiteral("interval"), toJson(intervals));
+    out.insert(QStringLiteral("busy"), toJson(busy));
     return out;
 }
 
@@ -742,14 +759,16 @@ bool traceTo(const QString &path)
     return true;
 }
 
-// The output window loaded into `engine` and shown with its first frame; null after a message.
-QQuickWindow *loadWindow(QQmlApplicationEngine &engine)
+// The output window (or with `bare` the frame-work baseline's window) loaded into `engine` and
+// shown with its first frame; null after a message.
+QQuickWindow *loadWindow(QQmlApplicationEngine &engine, bool bare)
 {
     // ORVANE_BENCH_QML_DIR measures a changed copy of the documents against the tree's own
     const QString qmlDir = qEnvironmentVariable("ORVANE_BENCH_QML_DIR", QStringLiteral(ORVANE_QML_DIR));
     engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
     engine.addImportPath(qmlDir);
-    engine.load(QUrl::fromLocalFile(qmlDir + QStringLiteral("/main.qml")));
+    engine.load(bare ? QUrl::fromLocalFile(QStringLiteral(ORVANE_BENCH_BARE_ANIMATED))
+                     : QUrl::fromLocalFile(qmlDir + QStringLiteral("/main.qml")));
     auto *window =
         engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (!window) {
@@ -790,14 +809,17 @@ int runHost(int argc, char *argv[])
         }
         engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
     }
-    QQuickWindow *window = loadWindow(engine);
+    const bool bare = o.mode == QLatin1String("bare-render");
+    QQuickWindow *window = loadWindow(engine, bare);
     if (!window)
         return 2;
     pump(200);
 
     Window w(window);
     QJsonObject result;
-    if (o.mode == QLatin1String("command"))
+    if (bare)
+        result = bareRendering(window, o);
+    else if (o.mode == QLatin1String("command"))
         result = commandPath(engine, w, o);
     else if (o.mode == QLatin1String("render"))
         result = rendering(w, o);
@@ -814,7 +836,8 @@ int runHost(int argc, char *argv[])
         return 2;
     }
     result.insert(QStringLiteral("mode"), o.mode);
-    result.insert(QStringLiteral("layers"), w.layers());
+    if (!bare)
+        result.insert(QStringLiteral("layers"), w.layers());
 
     QFile file(o.result);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(result).toJson()) < 0)
