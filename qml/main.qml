@@ -857,8 +857,8 @@ ApplicationWindow {
                     refreshPanels()
                 } else if (responceStale) {
                     responceStale = false
-                    if (currentRender && editPanels.Responce)
-                        editPanels.Responce.info.text = currentRender.getResponce()
+                    if (currentRender)
+                        showResponce(currentRender.getResponce())
                 }
             }
         }
@@ -997,8 +997,8 @@ ApplicationWindow {
               + (js.elapsed ? js.elapsed + "ms " : "") + name + " " + singleLine(result) + " " + guid)
         if (dispatching > 0)
             responceStale = true
-        else if (currentRender && editPanels.Responce)
-            editPanels.Responce.info.text = currentRender.getResponce()
+        else if (currentRender)
+            showResponce(currentRender.getResponce())
         if (js.status === "Error" || js.status === "Warning") {
             var warning = js.status === "Warning"
             if (warning && String(js.message).indexOf("Handles too much") === 0)
@@ -1698,12 +1698,37 @@ ApplicationWindow {
         var queues = editPanels.Queues
         if (queues)
             queues.info.updateText(main.queues[currentIndex] ? fromJs(main.queues[currentIndex]) : "")
-        var responce = editPanels.Responce
-        if (responce)
-            responce.info.updateText(currentRender ? currentRender.getResponce() : "")
+        showResponce(currentRender ? currentRender.getResponce() : "")
         var container = editPanels.Container
         if (container)
             container.info.updateText(loadCurrentGfxc())
+    }
+
+    // The Responce panel lays its text out only while it is open: laying out every reply in a
+    // closed panel was most of an operator command's time. A closed panel keeps the text it is
+    // owed and takes it when it opens, so it shows exactly what it would have shown.
+    property var responceOwed: null   // text; null when the panel shows what it should
+
+    function showResponce(text) {
+        var entry = editPanels.Responce
+        if (!entry)
+            return
+        if (!entry.panel.visible) {
+            responceOwed = text
+            // as after updateText: the panel has been given its text
+            entry.info.updating = false
+            return
+        }
+        responceOwed = null
+        entry.info.updateText(text)
+    }
+
+    function panelShown(mode) {
+        if (mode !== "Responce" || responceOwed === null)
+            return
+        var text = responceOwed
+        responceOwed = null
+        editPanels.Responce.info.updateText(text)
     }
 
     function registerPanel(mode, panel, info) {
@@ -1784,6 +1809,8 @@ ApplicationWindow {
                     width: 350
                     height: main.height * 3 / 4
                     visible: false
+
+                    onVisibleChanged: if (visible) panelShown(modelData)
 
                     // a press on the frame stays in the panel instead of closing it
                     MouseArea { anchors.fill: parent }

@@ -337,6 +337,37 @@ MainWindowTestCase {
         main.send("DSK_Eject")
     }
 
+    // A closed Responce panel opened after many replies, also of another layer, shows the latest.
+    function test_responce_panel_opened_after_replies() {
+        main.currentLayer = 1
+        main.send("DSK_Play")
+        main.currentLayer = 0
+        main.togglePanel("Responce")
+        var shown = info("Responce").text
+        main.closePanels()
+        for (var i = 0; i < 8; ++i)
+            main.send(i % 2 === 0 ? "DSK_Play" : "DSK_Eject")
+        main.sendAll("DSK_Eject")
+        verify(!panel("Responce").visible)
+        var latest = main.currentRender.getResponce()
+        verify(latest !== shown)
+        verify(latest.indexOf('"Idle"') > 0)
+        main.togglePanel("Responce")
+        compare(info("Responce").text, latest)
+        compare(info("Responce").cursorPosition, latest.length, "the newest reply is in view")
+
+        // text typed into the open panel stays until the next reply or refresh, closed or not
+        info("Responce").text = "typed"
+        main.closePanels()
+        main.togglePanel("Responce")
+        compare(info("Responce").text, "typed")
+        main.closePanels()
+        main.send("DSK_Cue")
+        main.togglePanel("Responce")
+        compare(info("Responce").text, main.currentRender.getResponce())
+        main.send("DSK_Eject")
+    }
+
     function test_update_duration() {
         // the stub mixer sets no play length
         main.togglePanel("Container")
