@@ -9,10 +9,13 @@
 #include <QWindow>
 
 #include <cstdio>
+#include <memory>
 
 #include "controlserver.h"
 #include "crashreport.h"
+#include "programimageprovider.h"
 #include "programoptions.h"
+#include "programoutput.h"
 #include "stopsignals.h"
 #include "videocheck.h"
 #include "videofolder.h"
@@ -22,6 +25,19 @@
 // Test builds only (tests/app/testcrash.cpp): a crash on request, for the crash report's tests.
 void armTestCrash(QQmlApplicationEngine &engine);
 #endif
+
+// The program output (--program, --key, --output), handed to the window as `programOutput`.
+// Made before the window: a pipeline text that does not parse ends the start with its reason.
+static bool makeProgramOutput(const ProgramOptions &options, std::unique_ptr<ProgramOutput> &output)
+{
+    if (!options.programOutput())
+        return true;
+    QString error;
+    output = ProgramOutput::create(options.outputs(), options.fpsNumerator(), options.fpsDenominator(), &error);
+    if (!output)
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+    return output != nullptr;
+}
 
 // Enables QML debugging for every engine of the process (Qt prints its notice about it).
 static QQmlDebuggingEnabler qQmlEnableDebuggingHelper(true);
@@ -83,11 +99,18 @@ int main(int argc, char *argv[])
             }
             initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control));
         }
+        std::unique_ptr<ProgramOutput> output; // outlives the window: it ends its streams after it
+        if (!makeProgramOutput(options, output))
+            return 2;
+        if (output)
+            initial.insert(QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get()));
 
         {
             QQmlApplicationEngine engine;
             // the parsed options and the capabilities they switch on, beyond the plain output
             engine.setInitialProperties(initial);
+            if (output)
+                engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output.get()));
             // Each path goes in front: the bundle root is searched first, then plugins/ beside
             // the executable (never beside the working directory), then Qt's own paths.
             engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
@@ -109,6 +132,10 @@ int main(int argc, char *argv[])
 #endif
                 code = app.exec();
             }
+            // the window is closed (by the operator, Save and Exit or a stop signal): pipelines get
+            // end-of-stream, so a recording is complete
+            if (output)
+                output->finish();
         } // the engine and its documents go before the application object
     }
     return code;

@@ -26,9 +26,60 @@ const OptionSpec optionSpecs[] = {
      "Listen for --control on ADDR instead (0.0.0.0: every address); an address other than loopback "
      "needs ORVANE_CONTROL_TOKEN."},
     {"videos", "DIR", "Videos folder for the layers (a path or a file: URL), instead of the user's own videos folder."},
+    {"program", "[SCREEN]", "Clean feed window: the composite alone; full screen on SCREEN (0-based) when given."},
+    {"key", "[SCREEN]", "With --program: a second feed window showing the composite's alpha as a grey key."},
+    {"output", "PIPELINE", "Feed the composite into the GStreamer pipeline \"appsrc ! PIPELINE\"; repeatable."},
+    {"fps", "RATE", "Frame rate of the program output: a whole number or a fraction such as 30000/1001 (25)."},
     {"help", nullptr, "Print this help and exit."},
     {"version", nullptr, "Print the application name and version and exit."},
 };
+
+// Options whose value may be left out ("--program" alone, "--program 1"): the parser knows no
+// optional values, so a missing one is written as an empty one before it reads the list.
+QStringList withOptionalValues(QStringList args)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (arg != QLatin1String("--program") && arg != QLatin1String("--key"))
+            continue;
+        const bool valueFollows = i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1String("--"));
+        if (valueFollows)
+            ++i;
+        else
+            args[i] = arg + QLatin1Char('=');
+    }
+    return args;
+}
+
+// A screen number: empty for a windowed feed (-1); otherwise a whole number from 0.
+bool screenNumber(const QString &text, int *screen)
+{
+    if (text.isEmpty()) {
+        *screen = -1;
+        return true;
+    }
+    static const QRegularExpression whole(QStringLiteral("^\\d{1,4}$"));
+    if (!whole.match(text).hasMatch())
+        return false;
+    *screen = text.toInt();
+    return true;
+}
+
+// "25", "30000/1001": a positive whole number, or a fraction of two, of at most 1000 frames a second.
+bool frameRate(const QString &text, int *numerator, int *denominator)
+{
+    static const QRegularExpression rate(QStringLiteral("^(\\d{1,9})(?:/(\\d{1,9}))?$"));
+    const QRegularExpressionMatch m = rate.match(text);
+    if (!m.hasMatch())
+        return false;
+    const long long n = m.captured(1).toLongLong();
+    const long long d = m.captured(2).isEmpty() ? 1 : m.captured(2).toLongLong();
+    if (n <= 0 || d <= 0 || n > 1000 * d)
+        return false;
+    *numerator = static_cast<int>(n);
+    *denominator = static_cast<int>(d);
+    return true;
+}
 
 QString versionLine() { return QStringLiteral("Orvane 3.14\n"); }
 
@@ -70,7 +121,7 @@ ProgramOptions::Outcome ProgramOptions::early(int argc, char **argv)
 ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
 {
     Outcome outcome;
-    QStringList args = arguments;
+    QStringList args = withOptionalValues(arguments);
     // "--box" as the last argument has always meant output 0; the parser would call it an error
     if (!args.isEmpty() && args.last() == QLatin1String("--box"))
         args.removeLast();
@@ -114,6 +165,24 @@ ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
         if (m_videos.isEmpty())
             return bad(QStringLiteral("Bad value for --videos: \"%1\" (a folder: a path or a file: URL)").arg(videos));
     }
+    m_program = parser.isSet(QStringLiteral("program"));
+    if (m_program && !screenNumber(parser.value(QStringLiteral("program")), &m_programScreen))
+        return bad(QStringLiteral("--program %1: not a screen number (0, 1, ...)").arg(parser.value("program")));
+    m_key = parser.isSet(QStringLiteral("key"));
+    if (m_key && !screenNumber(parser.value(QStringLiteral("key")), &m_keyScreen))
+        return bad(QStringLiteral("--key %1: not a screen number (0, 1, ...)").arg(parser.value("key")));
+    if (m_key && !m_program)
+        return bad(QStringLiteral("--key goes with --program: the key window follows the program window"));
+    m_outputs = parser.values(QStringLiteral("output"));
+    for (const QString &pipeline : qAsConst(m_outputs)) {
+        if (pipeline.trimmed().isEmpty())
+            return bad(QStringLiteral("--output: the pipeline text is empty"));
+    }
+    if (parser.isSet(QStringLiteral("fps"))
+        && !frameRate(parser.value(QStringLiteral("fps")), &m_fpsNumerator, &m_fpsDenominator))
+        return bad(QStringLiteral("--fps %1: not a frame rate (a whole number above 0 or a fraction such as "
+                                  "30000/1001, at most 1000)")
+                       .arg(parser.value(QStringLiteral("fps"))));
     return outcome;
 }
 

@@ -15,6 +15,15 @@ class ProgramOptions : public QObject
     Q_PROPERTY(QString controlBind READ controlBind CONSTANT)
     // --videos DIR as a file: URL of the folder; empty without the option
     Q_PROPERTY(QUrl videos READ videos CONSTANT)
+    // clean feed windows: given or not, and the screen to fill (-1: windowed)
+    Q_PROPERTY(bool program READ program CONSTANT)
+    Q_PROPERTY(int programScreen READ programScreen CONSTANT)
+    Q_PROPERTY(bool key READ key CONSTANT)
+    Q_PROPERTY(int keyScreen READ keyScreen CONSTANT)
+    // GStreamer pipelines, each fed as "appsrc ! PIPELINE", and the frame rate of the output
+    Q_PROPERTY(QStringList outputs READ outputs CONSTANT)
+    Q_PROPERTY(int fpsNumerator READ fpsNumerator CONSTANT)
+    Q_PROPERTY(int fpsDenominator READ fpsDenominator CONSTANT)
 
 public:
     // What the start-up does with a command line: run, or print and exit with a status.
@@ -47,6 +56,15 @@ public:
 
     // The environment variable that holds the control port's token.
     static QByteArray controlToken();
+    bool program() const { return m_program; }
+    int programScreen() const { return m_programScreen; }
+    bool key() const { return m_key; }
+    int keyScreen() const { return m_keyScreen; }
+    QStringList outputs() const { return m_outputs; }
+    int fpsNumerator() const { return m_fpsNumerator; }
+    int fpsDenominator() const { return m_fpsDenominator; }
+    // the composite leaves the process: a feed window or a pipeline
+    bool programOutput() const { return m_program || !m_outputs.isEmpty(); }
 
 private:
     Outcome bad(const QString &message) const;
@@ -56,4 +74,11 @@ private:
     int m_control = 0;
     QString m_controlBind = QStringLiteral("127.0.0.1");
     QUrl m_videos;
+    bool m_program = false;
+    int m_programScreen = -1;
+    bool m_key = false;
+    int m_keyScreen = -1;
+    QStringList m_outputs;
+    int m_fpsNumerator = 25;
+    int m_fpsDenominator = 1;
 };

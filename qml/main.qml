@@ -630,6 +630,136 @@ ApplicationWindow {
         }
     }
 
+    // ---- Program output: the composite to clean feed windows and GStreamer pipelines
+    // Set by the start-up program with --program, --key or --output; null without them (and in
+    // hosts that create the window themselves), and then nothing below is made.
+    property QtObject programOutput: null
+    // the clean feed windows, while they are open
+    property var programWindow: null
+    property var keyWindow: null
+
+    // The composite at full frame size, drawn again only when the output asks for a frame. It is
+    // in the scene (a texture is rendered only for an item that is drawn), one pixel big, just
+    // outside the window.
+    Loader {
+        x: -1
+        y: -1
+        active: programOutput !== null
+        sourceComponent: ShaderEffectSource {
+            width: 1
+            height: 1
+            sourceItem: atlas
+            textureSize: Qt.size(frameSize.width, frameSize.height)
+            live: false
+            // rows in memory top row first, as GStreamer takes them
+            textureMirroring: ShaderEffectSource.MirrorVertically
+        }
+        onLoaded: {
+            programOutput.source = item
+            openFeedWindows()
+        }
+    }
+
+    Connections {
+        target: programOutput
+        function onProblem(status, text) { listWindowProblem(status, text) }
+    }
+
+    // The feeds end with the output window: no feed is left on air without its controls.
+    Connections {
+        target: main
+        function onClosing(close) { closeFeedWindows() }
+    }
+
+    function openFeedWindows() {
+        var options = programOptions
+        if (!options || !options.program)
+            return
+        programOutput.viewed = true
+        programWindow = makeFeedWindow("program", false, options.programScreen)
+        if (options.key)
+            keyWindow = makeFeedWindow("key", true, options.keyScreen)
+    }
+
+    function closeFeedWindows() {
+        if (programWindow)
+            programWindow.close()
+        if (keyWindow)
+            keyWindow.close()
+    }
+
+    function makeFeedWindow(kind, key, screenNumber) {
+        var screen = feedScreen(kind, screenNumber)
+        var properties = {
+            title: "Orvane " + kind + (iBox !== 0 ? " --box " + iBox : ""),
+            key: key,
+            transientParent: null,
+            width: frameSize.width,
+            height: frameSize.height
+        }
+        if (screen) {
+            properties.screen = screen
+            properties.x = screen.virtualX
+            properties.y = screen.virtualY
+        }
+        var window = feedWindowComponent.createObject(main, properties)
+        window.visibility = screen ? Window.FullScreen : Window.Windowed
+        return window
+    }
+
+    // The screen numbered `number` in the platform's order; a number without a screen gives a
+    // windowed feed, so the output still starts on a machine with fewer screens.
+    function feedScreen(kind, number) {
+        if (number < 0)
+            return null
+        var screens = Qt.application.screens
+        if (number < screens.length)
+            return screens[number]
+        p("No screen " + number + " for the " + kind + " window (" + screens.length + " screens): it opens windowed")
+        return null
+    }
+
+    Component {
+        id: feedWindowComponent
+        Window {
+            id: feed
+            property bool key: false  // the composite's alpha as grey instead of its colours
+            color: "black"
+
+            // scaled to fit, black bars; transparent areas show the window's black
+            Image {
+                id: feedImage
+                objectName: "feedImage"
+                anchors.fill: parent
+                fillMode: Image.PreserveAspectFit
+                cache: false
+                source: programOutput ? "image://program/" + programOutput.frameNumber : ""
+                visible: !feed.key
+            }
+            ShaderEffect {
+                visible: feed.key
+                x: (feed.width - feedImage.paintedWidth) / 2
+                y: (feed.height - feedImage.paintedHeight) / 2
+                width: feedImage.paintedWidth
+                height: feedImage.paintedHeight
+                property variant source: feedImage
+                // opaque = white, transparent = black
+                fragmentShader: "
+                    varying highp vec2 qt_TexCoord0;
+                    uniform sampler2D source;
+                    uniform lowp float qt_Opacity;
+                    void main() {
+                        lowp float a = texture2D(source, qt_TexCoord0).a;
+                        gl_FragColor = vec4(a, a, a, 1.0) * qt_Opacity;
+                    }"
+            }
+            Shortcut {
+                sequence: "F11"
+                onActivated: feed.visibility = feed.visibility === Window.FullScreen ? Window.Windowed : Window.FullScreen
+            }
+        }
+    }
+
     // ---- Queues: scene queues and the selection, restored from and stored in the settings
 
     // The current scene and layer are the selectors' own indices, so setting them from code

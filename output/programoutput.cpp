@@ -1,0 +1,355 @@
+#include "programoutput.h"
+
+#include "framepixels.h"
+#include "outputpipeline.h"
+
+#include <QDebug>
+#include <QTime>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQuickWindow>
+#include <QSGTexture>
+#include <QSGTextureProvider>
+
+#include <gst/gst.h>
+
+#include <chrono>
+#include <cstring>
+
+using Clock = std::chrono::steady_clock;
+
+std::unique_ptr<ProgramOutput> ProgramOutput::create(const QStringList &pipelines, int fpsNumerator, int fpsDenominator,
+                                                     QString *error)
+{
+    GError *initError = nullptr;
+    if (!pipelines.isEmpty() && !gst_init_check(nullptr, nullptr, &initError)) {
+        *error = QStringLiteral("GStreamer cannot start: ")
+                 + QString::fromUtf8(initError && initError->message ? initError->message : "");
+        if (initError)
+            g_error_free(initError);
+        return nullptr;
+    }
+    std::unique_ptr<ProgramOutput> output(new ProgramOutput(fpsNumerator, fpsDenominator));
+    for (const QString &text : pipelines) {
+        QString reason;
+        std::unique_ptr<OutputPipeline> pipeline = OutputPipeline::parse(text, &reason);
+        if (!pipeline) {
+            *error = QStringLiteral("--output \"%1\": %2").arg(text, reason);
+            return nullptr;
+        }
+        const int number = static_cast<int>(output->m_pipelines.size()) + 1;
+        ProgramOutput *self = output.get();
+        pipeline->onError = [self, number](const QString &message) {
+            const QString text = QStringLiteral("Output %1 stopped: %2").arg(number).arg(message);
+            QMetaObject::invokeMethod(
+                self, [self, text] { emit self->problem(QStringLiteral("Error"), text); }, Qt::QueuedConnection);
+        };
+        output->m_pipelines.push_back(std::move(pipeline));
+    }
+    return output;
+}
+
+ProgramOutput::ProgramOutput(int fpsNumerator, int fpsDenominator)
+    : m_fpsNumerator(fpsNumerator), m_fpsDenominator(fpsDenominator)
+{
+}
+
+ProgramOutput::~ProgramOutput()
+{
+    finish(0);
+    if (m_window)
+        disconnect(m_window, nullptr, this, nullptr);
+}
+
+void ProgramOutput::setSource(QQuickItem *item)
+{
+    if (item == m_source || m_finished)
+        return;
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
+    m_source = item;
+    if (item) {
+        connectWindow(item->window());
+        connect(item, &QQuickItem::windowChanged, this, &ProgramOutput::connectWindow);
+    }
+    emit sourceChanged();
+    if (item && !m_clock.joinable()) {
+        m_clock = std::thread([this] { run(); });
+        requestFrame();
+    }
+}
+
+void ProgramOutput::connectWindow(QQuickWindow *window)
+{
+    if (window == m_window)
+        return;
+    if (m_window)
+        disconnect(m_window, nullptr, this, nullptr);
+    m_window = window;
+    if (!window)
+        return;
+    // These run on the window's render thread, between its frames.
+    connect(window, &QQuickWindow::afterSynchronizing, this, &ProgramOutput::afterSynchronizing, Qt::DirectConnection);
+    connect(window, &QQuickWindow::afterRendering, this, &ProgramOutput::afterRendering, Qt::DirectConnection);
+    connect(window, &QQuickWindow::sceneGraphInvalidated, this, &ProgramOutput::releaseGl, Qt::DirectConnection);
+}
+
+void ProgramOutput::setViewed(bool viewed)
+{
+    if (viewed == m_viewed)
+        return;
+    m_viewed = viewed;
+    emit viewedChanged();
+}
+
+QImage ProgramOutput::viewImage() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_view;
+}
+
+// GUI thread: one update of the source's texture, read back once it is rendered.
+void ProgramOutput::requestFrame()
+{
+    if (!m_source || m_finished)
+        return;
+    m_requested = true;
+    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
+        qInfo() << "req" << QTime::currentTime().toString("ss.zzz");
+    QMetaObject::invokeMethod(m_source, "scheduleUpdate");
+    // A threaded render loop skips drawing when the sync changed nothing on screen, and the texture
+    // is drawn only in a frame that is drawn: this frame must be.
+    if (m_window)
+        m_window->update();
+}
+
+void ProgramOutput::publishFrame(int number)
+{
+    m_frameNumber = number;
+    emit frameNumberChanged();
+}
+
+// Render thread, the GUI thread blocked: the texture provider may be looked at now.
+void ProgramOutput::afterSynchronizing()
+{
+    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
+        qInfo() << "sync" << m_requested << QTime::currentTime().toString("ss.zzz");
+    if (!m_requested.exchange(false))
+        return;
+    m_grabbing = true;
+    m_provider = m_source ? m_source->textureProvider() : nullptr;
+}
+
+// Render thread: the source's texture holds the composite of this frame.
+void ProgramOutput::afterRendering()
+{
+    if (!m_grabbing)
+        return;
+    m_grabbing = false;
+    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
+        qInfo() << "grab" << m_provider << (m_provider ? m_provider->texture() : nullptr);
+    QSGTexture *texture = m_provider ? m_provider->texture() : nullptr;
+    QOpenGLContext *context = QOpenGLContext::currentContext();
+    if (!texture || !context || texture->textureId() == 0) {
+        // not drawn yet (the first frames of the window): ask again
+        QMetaObject::invokeMethod(this, "requestFrame", Qt::QueuedConnection);
+        return;
+    }
+    const QSize size = texture->textureSize();
+    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
+        qInfo() << "tex" << texture->textureId() << size << QTime::currentTime().toString("ss.zzz");
+    if (size.isEmpty())
+        return;
+
+    std::unique_ptr<Raw> raw;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        raw = std::move(m_spare);
+    }
+    if (!raw)
+        raw = std::make_unique<Raw>();
+    raw->width = size.width();
+    raw->height = size.height();
+    raw->pixels.resize(static_cast<size_t>(size.width()) * static_cast<size_t>(size.height()) * 4);
+
+    QOpenGLFunctions *gl = context->functions();
+    GLint previous = 0;
+    gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
+    if (!m_framebuffer)
+        gl->glGenFramebuffers(1, &m_framebuffer);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
+    gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture->textureId(), 0);
+    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    gl->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, raw->pixels.data());
+    gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
+
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_ready && !m_spare)
+            m_spare = std::move(m_ready);
+        m_ready = std::move(raw);
+    }
+    m_wake.notify_all(); // the clock waits for the first frame
+    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
+        qInfo() << "read" << QTime::currentTime().toString("ss.zzz");
+}
+
+void ProgramOutput::releaseGl()
+{
+    m_provider = nullptr;
+    QOpenGLContext *context = QOpenGLContext::currentContext();
+    if (m_framebuffer && context)
+        context->functions()->glDeleteFramebuffers(1, &m_framebuffer);
+    m_framebuffer = 0;
+}
+
+// Clock thread: one frame every 1/RATE from the first frame read back, stamped from there.
+void ProgramOutput::run()
+{
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_wake.wait(lock, [this] { return m_stopping || m_ready; });
+        if (m_stopping)
+            return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (auto &pipeline : m_pipelines)
+            pipeline->setFormat(m_ready->width, m_ready->height, m_fpsNumerator, m_fpsDenominator);
+    }
+    for (auto &pipeline : m_pipelines)
+        pipeline->start();
+    const auto start = Clock::now();
+    const auto tickTime = [this, start](long long index) {
+        return start
+               + std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(
+                   gst_util_uint64_scale(static_cast<guint64>(index), GST_SECOND * m_fpsDenominator, m_fpsNumerator)));
+    };
+    for (long long index = 0;; ++index) {
+        bool fresh = false;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_wake.wait_until(lock, tickTime(index), [this] { return m_stopping; })) {
+                fresh = m_ready != nullptr;
+                if (fresh) {
+                    if (m_current && !m_spare)
+                        m_spare = std::move(m_current);
+                    m_current = std::move(m_ready);
+                }
+            } else {
+                break;
+            }
+        }
+        // the next frame is asked for before this one is converted, so both run side by side
+        QMetaObject::invokeMethod(this, "requestFrame", Qt::QueuedConnection);
+        sendTick(index, fresh || index == 0);
+    }
+    if (m_lastBuffer)
+        gst_buffer_unref(m_lastBuffer);
+    m_lastBuffer = nullptr;
+}
+
+void ProgramOutput::sendTick(long long index, bool fresh)
+{
+    ++m_sent;
+    ++m_minuteSent;
+    if (!fresh) {
+        ++m_late;
+        ++m_minuteLate;
+    }
+    const int width = m_current->width;
+    const int height = m_current->height;
+    if (!m_pipelines.empty()) {
+        GstBuffer *buffer = nullptr;
+        if (fresh || !m_lastBuffer) {
+            buffer = gst_buffer_new_allocate(nullptr, m_current->pixels.size(), nullptr);
+            GstMapInfo map;
+            if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+                framepixels::toStraight(m_current->pixels.data(), map.data, static_cast<long long>(width) * height);
+                gst_buffer_unmap(buffer, &map);
+            }
+        } else {
+            // a repeat shares the pixels of the frame before
+            buffer = gst_buffer_copy(m_lastBuffer);
+        }
+        const guint64 pts =
+            gst_util_uint64_scale(static_cast<guint64>(index), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
+        const guint64 next =
+            gst_util_uint64_scale(static_cast<guint64>(index + 1), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
+        GST_BUFFER_PTS(buffer) = pts;
+        GST_BUFFER_DTS(buffer) = pts;
+        GST_BUFFER_DURATION(buffer) = next - pts;
+        GST_BUFFER_OFFSET(buffer) = static_cast<guint64>(index);
+        for (auto &pipeline : m_pipelines)
+            pipeline->push(gst_buffer_ref(buffer), width, height);
+        if (m_lastBuffer)
+            gst_buffer_unref(m_lastBuffer);
+        m_lastBuffer = buffer;
+    }
+    if (fresh && m_viewed) {
+        QImage view(width, height, QImage::Format_RGBA8888_Premultiplied);
+        std::memcpy(view.bits(), m_current->pixels.data(), m_current->pixels.size());
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_view = view;
+        }
+        QMetaObject::invokeMethod(this, "publishFrame", Qt::QueuedConnection,
+                                  Q_ARG(int, static_cast<int>(index & 0x7fffffff)));
+    }
+    const long long perMinute = (60LL * m_fpsNumerator + m_fpsDenominator / 2) / m_fpsDenominator;
+    if (m_minuteSent >= perMinute)
+        minuteReport(false);
+}
+
+// Frames sent and late, traced every minute and at exit; a minute with more than 1 % late
+// frames is a Warning for the operator.
+void ProgramOutput::minuteReport(bool atExit)
+{
+    const long long sent = m_minuteSent;
+    const long long late = m_minuteLate;
+    m_minuteSent = 0;
+    m_minuteLate = 0;
+    qInfo().noquote() << QStringLiteral("Output frames sent %1 late %2%3 (since start: sent %4 late %5)")
+                             .arg(sent)
+                             .arg(late)
+                             .arg(atExit ? QStringLiteral(" at exit") : QStringLiteral(" in the last minute"))
+                             .arg(m_sent.load())
+                             .arg(m_late.load());
+    if (!atExit && late * 100 > sent) {
+        const QString text = QStringLiteral("Output late frames %1 of %2").arg(late).arg(sent);
+        QMetaObject::invokeMethod(
+            this, [this, text] { emit problem(QStringLiteral("Warning"), text); }, Qt::QueuedConnection);
+    }
+}
+
+void ProgramOutput::finish(int timeoutMs)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    if (m_window) {
+        disconnect(m_window, &QQuickWindow::afterSynchronizing, this, nullptr);
+        disconnect(m_window, &QQuickWindow::afterRendering, this, nullptr);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_clock.joinable()) {
+        m_clock.join();
+        minuteReport(true);
+    }
+    // End-of-stream to all first, then one deadline for all: a muxer writes its index on it.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::vector<bool> ending;
+    for (auto &pipeline : m_pipelines)
+        ending.push_back(pipeline->endOfStream());
+    for (size_t i = 0; i < m_pipelines.size(); ++i) {
+        if (ending[i] && !m_pipelines[i]->waitEnded(deadline))
+            qWarning().noquote()
+                << QStringLiteral("Output %1 did not finish its stream within %2 ms").arg(i + 1).arg(timeoutMs);
+        m_pipelines[i]->stop();
+    }
+}

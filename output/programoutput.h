@@ -1,0 +1,125 @@
+#pragma once
+// The program output of one Orvane: the composite read back from the scene graph once per frame
+// of --fps, on a steady clock, and handed to every --output pipeline and to the clean feed
+// windows. The window sets `source` (a non-live ShaderEffectSource of its atlas at full size);
+// the rest runs by itself:
+//
+//   clock thread    at every tick takes the newest frame (or repeats the last one, counted as
+//                   late), converts it, pushes it to the pipelines, and asks the GUI for the next
+//   GUI thread      on that request schedules one update of `source` (never waits for anything)
+//   render thread   after that update is rendered, reads the texture back into a spare buffer
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QQuickItem>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class OutputPipeline;
+class QQuickWindow;
+
+class ProgramOutput : public QObject
+{
+    Q_OBJECT
+    // set by the window: the item whose texture is the composite
+    Q_PROPERTY(QQuickItem *source READ source WRITE setSource NOTIFY sourceChanged)
+    // read by the window
+    Q_PROPERTY(int fpsNumerator READ fpsNumerator CONSTANT)
+    Q_PROPERTY(int fpsDenominator READ fpsDenominator CONSTANT)
+    Q_PROPERTY(int pipelineCount READ pipelineCount CONSTANT)
+    // number of the latest frame sent; the feed windows show it as image://program/<number>
+    Q_PROPERTY(int frameNumber READ frameNumber NOTIFY frameNumberChanged)
+    // set by the window while a feed window shows the frames (they cost a copy each otherwise)
+    Q_PROPERTY(bool viewed READ viewed WRITE setViewed NOTIFY viewedChanged)
+
+public:
+    ~ProgramOutput() override;
+
+    // Parses every pipeline text (none for feed windows alone). On a text that does not parse
+    // or names a missing element returns null, with "--output PIPELINE: reason" in `error`.
+    static std::unique_ptr<ProgramOutput> create(const QStringList &pipelines, int fpsNumerator, int fpsDenominator,
+                                                 QString *error);
+
+    QQuickItem *source() const { return m_source; }
+    void setSource(QQuickItem *item);
+    int fpsNumerator() const { return m_fpsNumerator; }
+    int fpsDenominator() const { return m_fpsDenominator; }
+    int pipelineCount() const { return static_cast<int>(m_pipelines.size()); }
+    int frameNumber() const { return m_frameNumber; }
+    bool viewed() const { return m_viewed; }
+    void setViewed(bool viewed);
+
+    // The latest frame, alpha premultiplied; null before the first one.
+    QImage viewImage() const;
+    // Frames sent and, of them, late (repeated because the next was not ready in time).
+    long long framesSent() const { return m_sent; }
+    long long framesLate() const { return m_late; }
+
+    // Ends the clock, sends end-of-stream to every pipeline and waits for them, at most
+    // `timeoutMs` in all, then stops them. Called once the window is closed; safe to call twice.
+    Q_INVOKABLE void finish(int timeoutMs = 5000);
+
+signals:
+    void sourceChanged();
+    void frameNumberChanged();
+    void viewedChanged();
+    // status "Error" (a pipeline stopped) or "Warning" (late frames); text for the error list
+    void problem(const QString &status, const QString &text);
+
+private:
+    ProgramOutput(int fpsNumerator, int fpsDenominator);
+    Q_INVOKABLE void requestFrame();
+    Q_INVOKABLE void publishFrame(int number);
+    void connectWindow(QQuickWindow *window);
+    void afterSynchronizing();
+    void afterRendering();
+    void releaseGl();
+    void run();
+    void sendTick(long long index, bool fresh);
+    void minuteReport(bool atExit);
+
+    struct Raw
+    {
+        std::vector<uint8_t> pixels; // RGBA, top row first, premultiplied
+        int width = 0;
+        int height = 0;
+    };
+
+    const int m_fpsNumerator;
+    const int m_fpsDenominator;
+    std::vector<std::unique_ptr<OutputPipeline>> m_pipelines;
+    QPointer<QQuickItem> m_source;
+    QPointer<QQuickWindow> m_window;
+    int m_frameNumber = 0;
+    std::atomic<bool> m_viewed{false};
+
+    // render thread
+    std::atomic<bool> m_requested{false};
+    bool m_grabbing = false;
+    unsigned m_framebuffer = 0;
+    class QSGTextureProvider *m_provider = nullptr;
+
+    // handed from the render thread to the clock thread under m_mutex
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::unique_ptr<Raw> m_ready; // newest frame read back, not yet taken
+    std::unique_ptr<Raw> m_spare; // a buffer for the next read-back
+    QImage m_view;
+    bool m_stopping = false;
+    std::thread m_clock;
+    bool m_finished = false;
+
+    // clock thread
+    std::unique_ptr<Raw> m_current;
+    struct _GstBuffer *m_lastBuffer = nullptr;
+    std::atomic<long long> m_sent{0};
+    std::atomic<long long> m_late{0};
+    long long m_minuteSent = 0;
+    long long m_minuteLate = 0;
+};

@@ -1,0 +1,245 @@
+// The program output on the output window's own document, loaded in this process with a real
+// ProgramOutput and real GStreamer pipelines: frames written by a real encoder and read back,
+// the clean feed windows on the test's display, and a pipeline that fails while the window goes on.
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "../orvanetest.h"
+#include "framepixels.h"
+#include "programimageprovider.h"
+#include "programoptions.h"
+#include "programoutput.h"
+
+namespace {
+
+// Layer 3's placeholder: a yellow box of a quarter frame, its left edge at 3 x 1920 / 12, turning
+// around its centre, which it always covers within a radius of half its height.
+const QPoint layer3Centre(480 + 240, 540);
+const QRgb yellow = qRgb(255, 255, 0);
+
+// Share of the pixels within `radius` of `centre` that are `colour` (alpha ignored).
+double shareOf(const QImage &image, QPoint centre, int radius, QRgb colour)
+{
+    int hits = 0, all = 0;
+    for (int y = centre.y() - radius; y <= centre.y() + radius; y += 3) {
+        for (int x = centre.x() - radius; x <= centre.x() + radius; x += 3) {
+            if ((x - centre.x()) * (x - centre.x()) + (y - centre.y()) * (y - centre.y()) > radius * radius)
+                continue;
+            ++all;
+            if ((image.pixel(x, y) & 0xffffff) == (colour & 0xffffff))
+                ++hits;
+        }
+    }
+    return all ? double(hits) / all : 0;
+}
+
+QStringList framesIn(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("f*.png")}, QDir::Files, QDir::Name);
+}
+
+} // namespace
+
+class TestProgramOutput : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<ProgramOutput> m_output;
+    std::unique_ptr<ProgramOptions> m_options;
+    QTemporaryDir m_tmp{QDir(qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath())).filePath("outXXXXXX")};
+
+    QQuickWindow *start(const QStringList &pipelines, int fps, const QStringList &arguments = {})
+    {
+        QString error;
+        m_output = ProgramOutput::create(pipelines, fps, 1, &error);
+        if (!m_output) {
+            qWarning() << error;
+            return nullptr;
+        }
+        m_options = std::make_unique<ProgramOptions>();
+        if (m_options->parse(arguments).exitCode >= 0)
+            return nullptr;
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        m_engine->addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
+        m_engine->addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
+        m_engine->addImageProvider(QStringLiteral("program"), new ProgramImageProvider(m_output.get()));
+        m_engine->setInitialProperties(
+            {{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(m_options.get())},
+             {QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(m_output.get())}});
+        m_engine->load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+        if (m_engine->rootObjects().isEmpty())
+            return nullptr;
+        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
+        if (window && !QTest::qWaitForWindowExposed(window))
+            return nullptr;
+        return window;
+    }
+
+    void stop()
+    {
+        if (m_output)
+            m_output->finish();
+        m_engine.reset();
+        m_output.reset();
+    }
+
+    static void play(QQuickWindow *window, int layer)
+    {
+        window->setProperty("currentLayer", layer - 1);
+        window->setProperty("currentIndex", 1);
+        QMetaObject::invokeMethod(window, "send", Q_ARG(QVariant, QStringLiteral("DSK_Play")),
+                                  Q_ARG(QVariant, QVariant()));
+    }
+
+    // A blue marker at the atlas's top-left corner: tells the top of a frame from its bottom.
+    QQuickItem *addMarker(QQuickWindow *window)
+    {
+        auto *atlas = window->property("atlas").value<QQuickItem *>();
+        QQmlComponent component(m_engine.get());
+        component.setData("import QtQuick 2.12\nRectangle { width: 200; height: 100; color: \"blue\" }", QUrl());
+        auto *marker = qobject_cast<QQuickItem *>(component.create());
+        if (marker && atlas)
+            marker->setParentItem(atlas->childItems().value(0, atlas));
+        return marker;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setOrvaneIdentity();
+        QVERIFY(m_tmp.isValid());
+    }
+
+    void cleanup() { stop(); }
+
+    void pixelsLeaveWithStraightAlpha()
+    {
+        // premultiplied as the scene graph draws them: half red, opaque, transparent, a quarter orange
+        const uint8_t premultiplied[] = {128, 0, 0, 128, 10, 20, 30, 255, 0, 0, 0, 0, 64, 32, 0, 64};
+        uint8_t out[16];
+        framepixels::toStraight(premultiplied, out, 4);
+        const uint8_t straight[] = {255, 0, 0, 128, 10, 20, 30, 255, 0, 0, 0, 0, 255, 128, 0, 64};
+        QCOMPARE(QByteArray(reinterpret_cast<char *>(out), 16),
+                 QByteArray(reinterpret_cast<const char *>(straight), 16));
+        // a colour brighter than its alpha (not valid premultiplied) stays within range
+        const uint8_t bright[] = {200, 0, 0, 100};
+        framepixels::toStraight(bright, out, 1);
+        QCOMPARE(int(out[0]), 255);
+        QCOMPARE(int(out[3]), 100);
+    }
+
+    void framesOfThePipelineShowTheLayersWithAlpha()
+    {
+        const QString dir = m_tmp.filePath("frames");
+        QVERIFY(QDir().mkpath(dir));
+        QQuickWindow *window =
+            start({"videoconvert ! pngenc compression-level=1 ! multifilesink location=" + dir + "/f%05d.png"}, 5);
+        QVERIFY(window);
+        QVERIFY(addMarker(window));
+        QTRY_VERIFY_WITH_TIMEOUT(framesIn(dir).size() >= 1, 20000);
+        play(window, 3);
+        QTRY_VERIFY(window->property("renders").value<QObject *>());
+        const int before = framesIn(dir).size();
+        QTRY_VERIFY_WITH_TIMEOUT(framesIn(dir).size() >= before + 4, 20000);
+        stop();
+
+        const QStringList frames = framesIn(dir);
+        QImage last(dir + "/" + frames.last());
+        QCOMPARE(last.size(), QSize(1920, 1080));
+        QVERIFY2(last.hasAlphaChannel(), qPrintable(frames.last()));
+        last = last.convertToFormat(QImage::Format_ARGB32);
+        // the layer where it sits in the atlas, opaque
+        QVERIFY2(shareOf(last, layer3Centre, 130, yellow) > 0.5, qPrintable(frames.last()));
+        QCOMPARE(qAlpha(last.pixel(layer3Centre)), 255);
+        // the marker at the top left, and nothing where no layer is shown
+        QCOMPARE(last.pixel(20, 20), qRgb(0, 0, 255));
+        QCOMPARE(qAlpha(last.pixel(20, 1060)), 0);
+        QCOMPARE(qAlpha(last.pixel(1900, 540)), 0);
+        // the first frame, before Play, had no layer
+        QImage first = QImage(dir + "/" + frames.first()).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(shareOf(first, layer3Centre, 130, yellow), 0.0);
+    }
+
+    void aFailingSinkIsANumberedErrorAndTheWindowGoesOn()
+    {
+        // /dev/full takes the file open and refuses every write: the sink fails on the first frame
+        QQuickWindow *window = start({"fakesink", "filesink location=/dev/full"}, 10);
+        QVERIFY(window);
+        QTRY_VERIFY_WITH_TIMEOUT(window->property("errorn").toInt() >= 1, 20000);
+        const QString error = window->property("error").toString();
+        QVERIFY2(error.contains("Error Output 2 stopped: filesink0"), qPrintable(error));
+        QCOMPARE(window->property("errorn").toInt(), 1);
+        // the window and its layers go on
+        play(window, 2);
+        QObject *renders = window->property("renders").value<QObject *>();
+        QQuickItem *layer = nullptr;
+        QMetaObject::invokeMethod(renders, "itemAt", Q_RETURN_ARG(QQuickItem *, layer), Q_ARG(int, 1));
+        QVERIFY(layer);
+        QTRY_VERIFY(layer->isVisible());
+        const long long sent = m_output->framesSent();
+        QTRY_VERIFY(m_output->framesSent() > sent + 2);
+        QCOMPARE(window->property("errorn").toInt(), 1);
+    }
+
+    void feedWindowsShowTheCompositeAloneAndItsKey()
+    {
+        QQuickWindow *window = start({}, 25, {"--program", "0", "--key"});
+        QVERIFY(window);
+        auto *program = window->property("programWindow").value<QQuickWindow *>();
+        auto *key = window->property("keyWindow").value<QQuickWindow *>();
+        QVERIFY(program);
+        QVERIFY(key);
+        QCOMPARE(program->title(), QStringLiteral("Orvane program"));
+        QCOMPARE(key->title(), QStringLiteral("Orvane key"));
+        QTRY_COMPARE(program->visibility(), QWindow::FullScreen);
+        QCOMPARE(key->visibility(), QWindow::Windowed);
+        QVERIFY(QTest::qWaitForWindowExposed(program));
+        play(window, 3);
+        key->raise();
+        program->raise();
+        program->requestActivate();
+
+        // what the screen shows: the program window over everything, the composite alone
+        QImage screen;
+        QTRY_VERIFY_WITH_TIMEOUT((screen = QGuiApplication::primaryScreen()->grabWindow(0).toImage(),
+                                  shareOf(screen, layer3Centre, 130, yellow) > 0.5),
+                                 20000);
+        screen = screen.convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(screen.size(), QSize(1920, 1080));
+        // transparent areas black, no control bar, clock or error list
+        for (const QPoint &corner :
+             {QPoint(5, 5), QPoint(1915, 5), QPoint(5, 1075), QPoint(1915, 1075), QPoint(800, 30)})
+            QCOMPARE(screen.pixel(corner), qRgb(0, 0, 0));
+
+        // the key: the layer's box white, everything else black
+        QImage keyImage;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (keyImage = key->grabWindow(),
+             shareOf(keyImage, QPoint(layer3Centre.x() * key->width() / 1920, layer3Centre.y() * key->height() / 1080),
+                     100 * key->height() / 1080, qRgb(255, 255, 255))
+                 > 0.9),
+            20000);
+        QCOMPARE(keyImage.pixel(keyImage.width() - 5, keyImage.height() / 2) & 0xffffff, 0u);
+
+        // closing the output window closes the feeds
+        window->close();
+        QTRY_VERIFY(!program->isVisible());
+        QVERIFY(!key->isVisible());
+    }
+};
+
+QTEST_MAIN(TestProgramOutput)
+
+#include "tst_programoutput.moc"
