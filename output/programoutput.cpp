@@ -4,7 +4,6 @@
 #include "outputpipeline.h"
 
 #include <QDebug>
-#include <QTime>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QQuickWindow>
@@ -114,8 +113,6 @@ void ProgramOutput::requestFrame()
     if (!m_source || m_finished)
         return;
     m_requested = true;
-    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
-        qInfo() << "req" << QTime::currentTime().toString("ss.zzz");
     QMetaObject::invokeMethod(m_source, "scheduleUpdate");
     // A threaded render loop skips drawing when the sync changed nothing on screen, and the texture
     // is drawn only in a frame that is drawn: this frame must be.
@@ -132,8 +129,6 @@ void ProgramOutput::publishFrame(int number)
 // Render thread, the GUI thread blocked: the texture provider may be looked at now.
 void ProgramOutput::afterSynchronizing()
 {
-    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
-        qInfo() << "sync" << m_requested << QTime::currentTime().toString("ss.zzz");
     if (!m_requested.exchange(false))
         return;
     m_grabbing = true;
@@ -146,8 +141,6 @@ void ProgramOutput::afterRendering()
     if (!m_grabbing)
         return;
     m_grabbing = false;
-    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
-        qInfo() << "grab" << m_provider << (m_provider ? m_provider->texture() : nullptr);
     QSGTexture *texture = m_provider ? m_provider->texture() : nullptr;
     QOpenGLContext *context = QOpenGLContext::currentContext();
     if (!texture || !context || texture->textureId() == 0) {
@@ -156,8 +149,6 @@ void ProgramOutput::afterRendering()
         return;
     }
     const QSize size = texture->textureSize();
-    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
-        qInfo() << "tex" << texture->textureId() << size << QTime::currentTime().toString("ss.zzz");
     if (size.isEmpty())
         return;
 
@@ -191,8 +182,6 @@ void ProgramOutput::afterRendering()
         m_ready = std::move(raw);
     }
     m_wake.notify_all(); // the clock waits for the first frame
-    if (qEnvironmentVariableIsSet("ORVANE_OUTPUT_DEBUG"))
-        qInfo() << "read" << QTime::currentTime().toString("ss.zzz");
 }
 
 void ProgramOutput::releaseGl()
