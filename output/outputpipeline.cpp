@@ -125,7 +125,8 @@ void OutputPipeline::push(GstBuffer *buffer, int width, int height)
         setFormat(width, height, m_fpsNumerator, m_fpsDenominator);
     if (gst_app_src_get_current_level_buffers(GST_APP_SRC(m_source)) >= maxQueued)
         ++m_dropped; // the oldest queued frame goes
-    gst_app_src_push_buffer(GST_APP_SRC(m_source), buffer);
+    if (gst_app_src_push_buffer(GST_APP_SRC(m_source), buffer) != GST_FLOW_OK)
+        ++m_dropped;
 }
 
 void OutputPipeline::setFormat(int width, int height, int fpsNumerator, int fpsDenominator)

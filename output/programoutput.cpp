@@ -305,6 +305,12 @@ void ProgramOutput::minuteReport(bool atExit)
                              .arg(atExit ? QStringLiteral(" at exit") : QStringLiteral(" in the last minute"))
                              .arg(m_sent.load())
                              .arg(m_late.load());
+    for (size_t i = 0; i < m_pipelines.size(); ++i) {
+        if (const long long dropped = m_pipelines[i]->dropped())
+            qInfo().noquote() << QStringLiteral("Output %1 dropped %2 frames it took too slowly (since start)")
+                                     .arg(i + 1)
+                                     .arg(dropped);
+    }
     if (!atExit && late * 100 > sent) {
         const QString text = QStringLiteral("Output late frames %1 of %2").arg(late).arg(sent);
         QMetaObject::invokeMethod(

@@ -19,6 +19,8 @@ packages=(
   libgl1-mesa-dri libgl-dev xvfb xauth fonts-dejavu-core
   git clang-format
   dpkg-dev file desktop-file-utils systemd
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base-apps
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
 )
 
 missing=()
