@@ -19,6 +19,8 @@ import "common"
 //   Crash evidence   crashReport (set by the start-up program), listPreviousCrash
 //   Configuration    initialise, migrate, completionSteps, dataUrlChange, closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
+//   Program output   programOutput (set by the start-up program), openFeedWindows,
+//                    closeFeedWindows; the full-size texture of the atlas and the feed windows
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
 //   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
 //                    listMediaFolder, videoFailed
