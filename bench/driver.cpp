@@ -249,6 +249,8 @@ struct Config
     int previewClicks = 30;
     int videoRuns = 3;
     int videoStarts = 8;
+    int outputRuns = 3;
+    double outputLateSeconds = 60;
 };
 
 // What the figures gather: their rows (in any order; the table sorts them by id), the problems
@@ -291,6 +293,8 @@ int readOptions(const QStringList &args, Config &c)
         c.previewClicks = 3;
         c.videoRuns = 1;
         c.videoStarts = 1;
+        c.outputRuns = 1;
+        c.outputLateSeconds = 2;
     }
     // two increasing counts, so that growth between them can be seen
     if (!memoryOption.isEmpty()) {
@@ -568,6 +572,77 @@ void previewFigures(const Config &c, Results &res)
     res.rows << preview << previewMax << previewSwaps << preview99;
 }
 
+// 10: the program output (--output) at 25 fps: the window's frame work with and without it, late
+// output frames, the delay from a Play to the output, and what one output frame costs.
+void outputFigures(const Config &c, Results &res)
+{
+    progress("program output (figure 10)");
+    Row work{"10a", "Frame work, 12 placeholders, --output fakesink at 25 fps, median", "without --output", "ms", {},
+             {}};
+    Row work99{
+        "9b", "Frame work, 12 placeholders, --output fakesink at 25 fps, 99th percentile", "without --output", "ms", {},
+        {}};
+    Row readback{
+        "9c", "Read-back of one output frame (render thread), mean", "frame work without --output, median", "ms", {},
+        {}};
+    Row conversion{"10d",
+                   "Conversion of one output frame to straight alpha (clock thread), mean",
+                   "frame work without --output, median",
+                   "ms",
+                   {},
+                   {}};
+    Row late{"10e",
+             "Late output frames over " + number(c.outputLateSeconds) + " s at 25 fps, 12 placeholders shown",
+             "every layer hidden",
+             "%",
+             {},
+             {}};
+    Row delay{"10f", "Play to the first output frame showing the layer, median", "the next frame", "frames", {}, {}};
+    Row delayMax{"10g", "Play to the first output frame showing the layer, worst", "the next frame", "frames", {}, {}};
+    const QStringList seconds{"--seconds", QString::number(c.renderSeconds)};
+    for (int run = 0; run < c.outputRuns; ++run) {
+        const QJsonObject with = host("render", seconds + QStringList{"--output", "fakesink"});
+        const QJsonObject without = host("render", seconds);
+        if (with.isEmpty() || without.isEmpty()) {
+            res.failed = true;
+            return;
+        }
+        const double baseWork = median(fromJson(without.value("busy")));
+        work.value.push_back(median(fromJson(with.value("busy"))));
+        work.base.push_back(baseWork);
+        work99.value.push_back(percentile(fromJson(with.value("busy")), 99));
+        work99.base.push_back(percentile(fromJson(without.value("busy")), 99));
+        readback.value.push_back(with.value("readbackMs").toDouble());
+        readback.base.push_back(baseWork);
+        conversion.value.push_back(with.value("conversionMs").toDouble());
+        conversion.base.push_back(baseWork);
+
+        const QJsonObject d =
+            host("outputDelay", {"--output", "fakesink", "--iterations", QString::number(c.previewClicks)});
+        for (const auto &p : d.value("problems").toArray())
+            res.problems << "output delay: " + p.toString();
+        const auto frames = fromJson(d.value("frames"));
+        if (frames.empty()) {
+            res.failed = true;
+            return;
+        }
+        delay.value.push_back(median(frames));
+        delay.base.push_back(1);
+        delayMax.value.push_back(maxOf(frames));
+        delayMax.base.push_back(1);
+    }
+    // one long run: the goal is at most 1 % over a minute
+    const QJsonObject l =
+        host("outputLate", {"--output", "fakesink", "--seconds", QString::number(c.outputLateSeconds)});
+    if (l.isEmpty() || l.value("sent").toDouble() <= 0 || l.value("hiddenSent").toDouble() <= 0) {
+        res.failed = true;
+        return;
+    }
+    late.value.push_back(100 * l.value("late").toDouble() / l.value("sent").toDouble());
+    late.base.push_back(100 * l.value("hiddenLate").toDouble() / l.value("hiddenSent").toDouble());
+    res.rows << work << work99 << readback << conversion << late << delay << delayMax;
+}
+
 // The machine and the moment of the run, printed under the table.
 QString machineText(const Config &c, const QString &loadBefore, const QDateTime &began)
 {
@@ -712,5 +787,6 @@ int runDriver(int argc, char *argv[])
     previewFigures(c, res);
     controlFigures(c, res);
     videoFigures(c, res);
+    outputFigures(c, res);
     return report(c, res, machineText(c, loadBefore, began));
 }

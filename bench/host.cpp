@@ -34,6 +34,8 @@
 #include "../tests/orvanetest.h"
 #include "controlserver.h"
 #include "videoplayback.h"
+#include "programimageprovider.h"
+#include "programoutput.h"
 
 namespace {
 
@@ -141,6 +143,7 @@ struct Options
     double seconds = 10;
     QList<int> checkpoints;
     QString clip;
+    QString output; // a pipeline for the program output (--output), empty for none
 };
 
 Options parse(int argc, char *argv[])
@@ -162,6 +165,8 @@ Options parse(int argc, char *argv[])
             o.seconds = value.toDouble();
         else if (key == "--clip")
             o.clip = value;
+        else if (key == "--output")
+            o.output = value;
         else if (key == "--checkpoints")
             for (const QString &c : value.split(','))
                 o.checkpoints << c.toInt();
@@ -747,6 +752,98 @@ QJsonObject clickToPreview(Window &w, const Options &o)
     return out;
 }
 
+// Figure 9b: frames of the program output that were late, with every placeholder rotating and
+// shown, then with every layer hidden by Eject All.
+QJsonObject outputLateness(Window &w, ProgramOutput &output, const Options &o)
+{
+    w.selectScene(0);
+    for (int i = 0; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    pump(1000);
+    const auto measure = [&](const char *sentKey, const char *lateKey, QJsonObject &out) {
+        const long long sent = output.framesSent();
+        const long long late = output.framesLate();
+        pump(static_cast<int>(o.seconds * 1000));
+        out.insert(QLatin1String(sentKey), double(output.framesSent() - sent));
+        out.insert(QLatin1String(lateKey), double(output.framesLate() - late));
+    };
+    QJsonObject out;
+    measure("sent", "late", out);
+    w.sendAll(QStringLiteral("DSK_Eject"));
+    pump(1000);
+    measure("hiddenSent", "hiddenLate", out);
+    out.insert(QStringLiteral("readbackMs"), output.readbackMs());
+    out.insert(QStringLiteral("conversionMs"), output.conversionMs());
+    return out;
+}
+
+// Share of the 20 x 20 pixels below the centre of layer 1's box (x 400, y 620 of the frame)
+// that are its red: the layer is in the frame when a quarter of them are.
+bool layerOneIn(const QImage &frame)
+{
+    if (frame.width() < 1920 || frame.height() < 1080)
+        return false;
+    int red = 0;
+    for (int y = 610; y < 630; ++y) {
+        for (int x = 390; x < 410; ++x) {
+            const QRgb p = frame.pixel(x, y);
+            red += qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80 ? 1 : 0;
+        }
+    }
+    return red * 4 >= 400;
+}
+
+// Figure 9c: output frames from a Play (on a loaded, hidden layer) to the first frame of the
+// program output that shows the layer; 1 is the very next frame.
+QJsonObject playToOutput(Window &w, ProgramOutput &output, const Options &o)
+{
+    output.setViewed(true);
+    QJsonObject out;
+    QStringList problems;
+    std::vector<double> frames;
+    w.selectScene(0);
+    w.selectLayer(0);
+    const auto latest = [&output] {
+        int number = -1;
+        const QImage image = output.viewImage(&number);
+        return std::make_pair(number, layerOneIn(image));
+    };
+    for (int k = 0; k < o.iterations; ++k) {
+        w.send(QStringLiteral("DSK_Cue")); // loaded and hidden
+        const int hiddenFrom = latest().first;
+        if (!waitUntil(
+                [&] {
+                    auto l = latest();
+                    return l.first > hiddenFrom && !l.second;
+                },
+                5000)) {
+            problems << QStringLiteral("the layer did not leave the output after Cue");
+            continue;
+        }
+        pump(7 + (k * 13) % 37);                      // the Play lands anywhere within the frame period
+        const long long before = output.framesSent(); // the next frame is number `before`
+        w.send(QStringLiteral("DSK_Play"));
+        int shownIn = -1;
+        if (!waitUntil(
+                [&] {
+                    auto l = latest();
+                    if (l.second)
+                        shownIn = l.first;
+                    return l.second;
+                },
+                5000)) {
+            problems << QStringLiteral("layer 1 never showed in the output");
+            continue;
+        }
+        frames.push_back(double(shownIn - before + 1));
+    }
+    out.insert(QStringLiteral("frames"), toJson(frames));
+    problems.removeDuplicates();
+    out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems));
+    return out;
+}
 // Traces go to this file from now on; false when it cannot be written.
 bool traceTo(const QString &path)
 {
@@ -760,13 +857,18 @@ bool traceTo(const QString &path)
 }
 
 // The output window (or with `bare` the frame-work baseline's window) loaded into `engine` and
-// shown with its first frame; null after a message.
-QQuickWindow *loadWindow(QQmlApplicationEngine &engine, bool bare)
+// shown with its first frame; null after a message. With `output` the window gets it as the
+// program hands it over for --output.
+QQuickWindow *loadWindow(QQmlApplicationEngine &engine, bool bare, ProgramOutput *output)
 {
     // ORVANE_BENCH_QML_DIR measures a changed copy of the documents against the tree's own
     const QString qmlDir = qEnvironmentVariable("ORVANE_BENCH_QML_DIR", QStringLiteral(ORVANE_QML_DIR));
     engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
     engine.addImportPath(qmlDir);
+    if (output) {
+        engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output));
+        engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output)}});
+    }
     engine.load(bare ? QUrl::fromLocalFile(QStringLiteral(ORVANE_BENCH_BARE_ANIMATED))
                      : QUrl::fromLocalFile(qmlDir + QStringLiteral("/main.qml")));
     auto *window =
@@ -799,6 +901,16 @@ int runHost(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
     setOrvaneIdentity();
+    // the program output as the program makes it for --output
+    std::unique_ptr<ProgramOutput> output;
+    if (!o.output.isEmpty()) {
+        QString error;
+        output = ProgramOutput::create({o.output}, 25, 1, &error);
+        if (!output) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 2;
+        }
+    }
     QQmlApplicationEngine engine;
     // the control port, as the program opens it with --control (any free port here)
     ControlServer control;
@@ -810,7 +922,7 @@ int runHost(int argc, char *argv[])
         engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
     }
     const bool bare = o.mode == QLatin1String("bare-render");
-    QQuickWindow *window = loadWindow(engine, bare);
+    QQuickWindow *window = loadWindow(engine, bare, output.get());
     if (!window)
         return 2;
     pump(200);
@@ -831,6 +943,10 @@ int runHost(int argc, char *argv[])
         result = controlPortRoundTrip(w, quint16(control.port()), o);
     else if (o.mode == QLatin1String("video"))
         result = videoStart(w, o);
+    else if (o.mode == QLatin1String("outputLate") && output)
+        result = outputLateness(w, *output, o);
+    else if (o.mode == QLatin1String("outputDelay") && output)
+        result = playToOutput(w, *output, o);
     else {
         std::fprintf(stderr, "unknown mode %s\n", qPrintable(o.mode));
         return 2;
@@ -838,6 +954,10 @@ int runHost(int argc, char *argv[])
     result.insert(QStringLiteral("mode"), o.mode);
     if (!bare)
         result.insert(QStringLiteral("layers"), w.layers());
+    if (output) {
+        result.insert(QStringLiteral("readbackMs"), output->readbackMs());
+        result.insert(QStringLiteral("conversionMs"), output->conversionMs());
+    }
 
     QFile file(o.result);
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(result).toJson()) < 0)

@@ -101,9 +101,11 @@ void ProgramOutput::setViewed(bool viewed)
     emit viewedChanged();
 }
 
-QImage ProgramOutput::viewImage() const
+QImage ProgramOutput::viewImage(int *number) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (number)
+        *number = m_viewNumber;
     return m_view;
 }
 
@@ -163,6 +165,7 @@ void ProgramOutput::afterRendering()
     raw->height = size.height();
     raw->pixels.resize(static_cast<size_t>(size.width()) * static_cast<size_t>(size.height()) * 4);
 
+    const auto began = Clock::now();
     QOpenGLFunctions *gl = context->functions();
     GLint previous = 0;
     gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
@@ -174,6 +177,8 @@ void ProgramOutput::afterRendering()
     gl->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, raw->pixels.data());
     gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
     gl->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
+    m_readNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
+    ++m_reads;
 
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -252,12 +257,15 @@ void ProgramOutput::sendTick(long long index, bool fresh)
     if (!m_pipelines.empty()) {
         GstBuffer *buffer = nullptr;
         if (fresh || !m_lastBuffer) {
+            const auto began = Clock::now();
             buffer = gst_buffer_new_allocate(nullptr, m_current->pixels.size(), nullptr);
             GstMapInfo map;
             if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
                 framepixels::toStraight(m_current->pixels.data(), map.data, static_cast<long long>(width) * height);
                 gst_buffer_unmap(buffer, &map);
             }
+            m_conversionNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
+            ++m_conversions;
         } else {
             // a repeat shares the pixels of the frame before
             buffer = gst_buffer_copy(m_lastBuffer);
@@ -282,6 +290,7 @@ void ProgramOutput::sendTick(long long index, bool fresh)
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_view = view;
+            m_viewNumber = static_cast<int>(index & 0x7fffffff);
         }
         QMetaObject::invokeMethod(this, "publishFrame", Qt::QueuedConnection,
                                   Q_ARG(int, static_cast<int>(index & 0x7fffffff)));
@@ -299,12 +308,15 @@ void ProgramOutput::minuteReport(bool atExit)
     const long long late = m_minuteLate;
     m_minuteSent = 0;
     m_minuteLate = 0;
-    qInfo().noquote() << QStringLiteral("Output frames sent %1 late %2%3 (since start: sent %4 late %5)")
+    qInfo().noquote() << QStringLiteral("Output frames sent %1 late %2%3 (since start: sent %4 late %5; "
+                                        "read-back %6 ms, conversion %7 ms a frame)")
                              .arg(sent)
                              .arg(late)
                              .arg(atExit ? QStringLiteral(" at exit") : QStringLiteral(" in the last minute"))
                              .arg(m_sent.load())
-                             .arg(m_late.load());
+                             .arg(m_late.load())
+                             .arg(readbackMs(), 0, 'f', 1)
+                             .arg(conversionMs(), 0, 'f', 1);
     for (size_t i = 0; i < m_pipelines.size(); ++i) {
         if (const long long dropped = m_pipelines[i]->dropped())
             qInfo().noquote() << QStringLiteral("Output %1 dropped %2 frames it took too slowly (since start)")

@@ -55,11 +55,16 @@ public:
     bool viewed() const { return m_viewed; }
     void setViewed(bool viewed);
 
-    // The latest frame, alpha premultiplied; null before the first one.
-    QImage viewImage() const;
+    // The latest frame, alpha premultiplied; null before the first one. `number` gets its frame
+    // number (frames counted from 0 at the output's start).
+    QImage viewImage(int *number = nullptr) const;
     // Frames sent and, of them, late (repeated because the next was not ready in time).
     long long framesSent() const { return m_sent; }
     long long framesLate() const { return m_late; }
+    // What a frame costs, in ms on average since the start: the read-back on the render thread,
+    // and the conversion to straight alpha on the clock thread.
+    double readbackMs() const { return m_reads ? m_readNs / 1e6 / m_reads : 0; }
+    double conversionMs() const { return m_conversions ? m_conversionNs / 1e6 / m_conversions : 0; }
 
     // Ends the clock, sends end-of-stream to every pipeline and waits for them, at most
     // `timeoutMs` in all, then stops them. Called once the window is closed; safe to call twice.
@@ -111,6 +116,7 @@ private:
     std::unique_ptr<Raw> m_ready; // newest frame read back, not yet taken
     std::unique_ptr<Raw> m_spare; // a buffer for the next read-back
     QImage m_view;
+    int m_viewNumber = -1;
     bool m_stopping = false;
     std::thread m_clock;
     bool m_finished = false;
@@ -120,6 +126,10 @@ private:
     struct _GstBuffer *m_lastBuffer = nullptr;
     std::atomic<long long> m_sent{0};
     std::atomic<long long> m_late{0};
+    std::atomic<long long> m_readNs{0};
+    std::atomic<long long> m_reads{0};
+    std::atomic<long long> m_conversionNs{0};
+    std::atomic<long long> m_conversions{0};
     long long m_minuteSent = 0;
     long long m_minuteLate = 0;
 };

@@ -138,7 +138,7 @@ private slots:
 
         // every frame sent reached both pipelines, the recording is whole and as long as they are
         static const QRegularExpression sentLine(
-            QStringLiteral("Output frames sent \\d+ late \\d+ at exit \\(since start: sent (\\d+) late (\\d+)\\)"));
+            QStringLiteral("Output frames sent \\d+ late \\d+ at exit \\(since start: sent (\\d+) late (\\d+);"));
         const QRegularExpressionMatch sent = sentLine.match(log);
         QVERIFY2(sent.hasMatch(), qPrintable(log));
         const qint64 frames = QFileInfo(raw).size() / frameBytes;

@@ -1,0 +1,67 @@
+// Saves one real frame of the program output, with its alpha, as a PNG: the output window's
+// document (from the source tree) runs in this process with layers 2, 5 and 8 playing, and the
+// frame comes out of a real GStreamer pipeline (pngenc) fed by the program output.
+// Usage: outputframe <out.png>      (run by scripts/output-frame.sh under a display)
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "programimageprovider.h"
+#include "programoutput.h"
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: outputframe <out.png>\n");
+        return 2;
+    }
+    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QTemporaryDir frames;
+    QString error;
+    std::unique_ptr<ProgramOutput> output = ProgramOutput::create(
+        {"videoconvert ! pngenc ! multifilesink location=" + frames.filePath("frame-%05d.png")}, 2, 1, &error);
+    if (!output || !frames.isValid()) {
+        std::fprintf(stderr, "outputframe: %s\n", qPrintable(error));
+        return 1;
+    }
+    int code = 1;
+    {
+        QQmlApplicationEngine engine;
+        engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
+        engine.addImportPath(QStringLiteral(ORVANE_QML_DIR));
+        engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output.get()));
+        engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get())}});
+        engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_QML_DIR "/main.qml")));
+        if (engine.rootObjects().isEmpty())
+            return 1;
+        QObject *window = engine.rootObjects().first();
+        QTimer::singleShot(1500, window, [window] {
+            for (int layer : {2, 5, 8}) {
+                window->setProperty("currentLayer", layer - 1);
+                window->setProperty("currentIndex", layer - 1);
+                QMetaObject::invokeMethod(window, "send", Q_ARG(QVariant, QStringLiteral("DSK_Play")),
+                                          Q_ARG(QVariant, QVariant()));
+            }
+        });
+        // a few frames later, with the boxes turned a little
+        QTimer::singleShot(4200, &app, &QCoreApplication::quit);
+        app.exec();
+        output->finish();
+        const QStringList written = QDir(frames.path()).entryList({"frame-*.png"}, QDir::Files, QDir::Name);
+        if (!written.isEmpty()) {
+            QFile::remove(out + ".part");
+            if (QFile::copy(frames.filePath(written.last()), out + ".part"))
+                code = std::rename(qPrintable(out + ".part"), qPrintable(out)) == 0 ? 0 : 1;
+        }
+    }
+    return code;
+}
