@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QtTest/QTest>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <mutex>
@@ -779,66 +780,76 @@ QJsonObject outputLateness(Window &w, ProgramOutput &output, const Options &o)
     return out;
 }
 
-// Share of the 20 x 20 pixels below the centre of layer 1's box (x 400, y 620 of the frame)
-// that are its red: the layer is in the frame when a quarter of them are.
-bool layerOneIn(const QImage &frame)
+// Layer 1's rotating box (centre x 400, y 540 of the frame) always covers the circle of radius
+// 135 round its centre, and its white scene name turns with it: of eight points on a circle of
+// radius 110, the name covers at most two. The number of those points in the layer's red.
+int layerOnePoints(const QImage &frame)
 {
     if (frame.width() < 1920 || frame.height() < 1080)
-        return false;
+        return 0;
     int red = 0;
-    for (int y = 610; y < 630; ++y) {
-        for (int x = 390; x < 410; ++x) {
-            const QRgb p = frame.pixel(x, y);
-            red += qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80 ? 1 : 0;
-        }
+    for (int k = 0; k < 8; ++k) {
+        const double angle = k * M_PI / 4;
+        const QRgb p = frame.pixel(400 + int(110 * std::cos(angle)), 540 + int(110 * std::sin(angle)));
+        red += qRed(p) > 200 && qGreen(p) < 80 && qBlue(p) < 80 ? 1 : 0;
     }
-    return red * 4 >= 400;
+    return red;
 }
 
-// Figure 9c: output frames from a Play (on a loaded, hidden layer) to the first frame of the
-// program output that shows the layer; 1 is the very next frame.
+// Figure 9f: output frames from the moment a Play shows the layer in the window (its render
+// turns visible; the layer's own timing before that is not the output's) to the first frame of
+// the program output that shows it; 1 is the very next frame.
 QJsonObject playToOutput(Window &w, ProgramOutput &output, const Options &o)
 {
     output.setViewed(true);
-    QJsonObject out;
     QStringList problems;
     std::vector<double> frames;
     w.selectScene(0);
     w.selectLayer(0);
+    QQuickItem *layer = w.render(0);
+    // the next output frame's number at the moment the layer turns visible
+    long long shownAt = -1;
+    QObject::connect(layer, &QQuickItem::visibleChanged, layer, [&] {
+        if (layer->isVisible())
+            shownAt = output.framesSent();
+    });
+    // the newest frame's number, and whether it shows the layer (1), lacks it (0) or is unclear
     const auto latest = [&output] {
         int number = -1;
-        const QImage image = output.viewImage(&number);
-        return std::make_pair(number, layerOneIn(image));
+        const int red = layerOnePoints(output.viewImage(&number));
+        return std::make_pair(number, red >= 4 ? 1 : red == 0 ? 0 : -1);
     };
     for (int k = 0; k < o.iterations; ++k) {
-        w.send(QStringLiteral("DSK_Cue")); // loaded and hidden
-        const int hiddenFrom = latest().first;
-        if (!waitUntil(
-                [&] {
-                    auto l = latest();
-                    return l.first > hiddenFrom && !l.second;
-                },
-                5000)) {
-            problems << QStringLiteral("the layer did not leave the output after Cue");
+        // hidden and loaded again; a Play still due from before may show it once more, so again
+        bool hidden = false;
+        for (int attempt = 0; attempt < 3 && !hidden; ++attempt) {
+            w.send(QStringLiteral("DSK_Eject"));
+            w.send(QStringLiteral("DSK_Cue"));
+            const int cuedFrom = latest().first;
+            hidden = waitUntil([&] { return !layer->isVisible() && latest().first > cuedFrom && latest().second == 0; },
+                               5000);
+        }
+        if (!hidden) {
+            problems << QStringLiteral("the layer did not leave the output after Eject and Cue");
             continue;
         }
-        pump(7 + (k * 13) % 37);                      // the Play lands anywhere within the frame period
-        const long long before = output.framesSent(); // the next frame is number `before`
+        pump(7 + (k * 13) % 37); // the Play lands anywhere within the frame period
+        shownAt = -1;
         w.send(QStringLiteral("DSK_Play"));
         int shownIn = -1;
-        if (!waitUntil(
-                [&] {
-                    auto l = latest();
-                    if (l.second)
-                        shownIn = l.first;
-                    return l.second;
-                },
-                5000)) {
+        const auto shown = [&] {
+            const auto l = latest();
+            if (shownAt >= 0 && l.second == 1 && l.first >= shownAt - 1)
+                shownIn = l.first;
+            return shownIn >= 0;
+        };
+        if (!waitUntil(shown, 15000)) {
             problems << QStringLiteral("layer 1 never showed in the output");
             continue;
         }
-        frames.push_back(double(shownIn - before + 1));
+        frames.push_back(double(shownIn - shownAt + 1));
     }
+    QJsonObject out;
     out.insert(QStringLiteral("frames"), toJson(frames));
     problems.removeDuplicates();
     out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems));
