@@ -572,23 +572,23 @@ void previewFigures(const Config &c, Results &res)
     res.rows << preview << previewMax << previewSwaps << preview99;
 }
 
-// 10a-10d: the program output (--output fakesink at 25 fps): the window's frame work with and
+// 11a-11d: the program output (--output fakesink at 25 fps): the window's frame work with and
 // without it, and what one output frame costs on the render and the clock thread.
 void outputWorkFigures(const Config &c, Results &res)
 {
-    progress("program output: frame work (figure 10)");
-    Row work{"10a", "Frame work, 12 placeholders, --output fakesink at 25 fps, median", "without --output", "ms", {},
+    progress("program output: frame work (figure 11)");
+    Row work{"11a", "Frame work, 12 placeholders, --output fakesink at 25 fps, median", "without --output", "ms", {},
              {}};
-    Row work99{"10b",
+    Row work99{"11b",
                "Frame work, 12 placeholders, --output fakesink at 25 fps, 99th percentile",
                "without --output",
                "ms",
                {},
                {}};
     Row readback{
-        "10c", "Read-back of one output frame (render thread), mean", "frame work without --output, median", "ms", {},
+        "11c", "Read-back of one output frame (render thread), mean", "frame work without --output, median", "ms", {},
         {}};
-    Row conversion{"10d",
+    Row conversion{"11d",
                    "Conversion of one output frame to straight alpha (clock thread), mean",
                    "frame work without --output, median",
                    "ms",
@@ -615,19 +615,19 @@ void outputWorkFigures(const Config &c, Results &res)
     res.rows << work << work99 << readback << conversion;
 }
 
-// 10e-10g: late output frames over a minute, and output frames from a Play to the first that
+// 11e-11g: late output frames over a minute, and output frames from a Play to the first that
 // shows the layer.
 void outputTimingFigures(const Config &c, Results &res)
 {
-    progress("program output: late frames and delay (figure 10)");
-    Row late{"10e",
+    progress("program output: late frames and delay (figure 11)");
+    Row late{"11e",
              "Late output frames over " + number(c.outputLateSeconds) + " s at 25 fps, 12 placeholders shown",
              "every layer hidden",
              "%",
              {},
              {}};
-    Row delay{"10f", "Play to the first output frame showing the layer, median", "the next frame", "frames", {}, {}};
-    Row delayMax{"10g", "Play to the first output frame showing the layer, worst", "the next frame", "frames", {}, {}};
+    Row delay{"11f", "Play to the first output frame showing the layer, median", "the next frame", "frames", {}, {}};
+    Row delayMax{"11g", "Play to the first output frame showing the layer, worst", "the next frame", "frames", {}, {}};
     for (int run = 0; run < c.outputRuns; ++run) {
         const QJsonObject d =
             host("outputDelay", {"--output", "fakesink", "--iterations", QString::number(c.previewClicks)});

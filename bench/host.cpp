@@ -753,7 +753,7 @@ QJsonObject clickToPreview(Window &w, const Options &o)
     return out;
 }
 
-// Figure 10e: frames of the program output that were late, with every placeholder rotating and
+// Figure 11e: frames of the program output that were late, with every placeholder rotating and
 // shown, then with every layer hidden by Eject All.
 QJsonObject outputLateness(Window &w, ProgramOutput &output, const Options &o)
 {
@@ -796,7 +796,7 @@ int layerOnePoints(const QImage &frame)
     return red;
 }
 
-// Figure 10f: output frames from the moment a Play shows the layer in the window (its render
+// Figure 11f: output frames from the moment a Play shows the layer in the window (its render
 // turns visible; the layer's own timing before that is not the output's) to the first frame of
 // the program output that shows it; 1 is the very next frame.
 QJsonObject playToOutput(Window &w, ProgramOutput &output, const Options &o)
