@@ -458,7 +458,7 @@ public:
     {
         start();
         pump(static_cast<int>(seconds * 1000));
-        stop(intervals, busy);
+        return stop(intervals, busy);
     }
 
     void start()
@@ -469,7 +469,7 @@ public:
         m_recording = true;
     }
 
-    void stop(std::vector<double> &intervals, std::vector<double> &busy)
+    size_t stop(std::vector<double> &intervals, std::vector<double> &busy)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_recording = false;
