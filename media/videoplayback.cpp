@@ -13,9 +13,37 @@ namespace {
 const char *const playerElements[] = {"playbin",      "autoaudiosink", "volume",       "identity", "fakesink",
                                       "videoconvert", "videoscale",    "videobalance", "queue"};
 
-void warmUp(const QString &playerPlugin)
+// The sink that autoaudiosink settles on here; empty when it cannot be told.
+QByteArray chosenAudioSink()
+{
+    GstElement *sink = gst_element_factory_make("autoaudiosink", nullptr);
+    if (!sink)
+        return QByteArray();
+    gst_object_ref_sink(sink);
+    QByteArray name;
+    if (gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
+        GstIterator *children = gst_bin_iterate_elements(GST_BIN(sink));
+        GValue child = G_VALUE_INIT;
+        if (gst_iterator_next(children, &child) == GST_ITERATOR_OK) {
+            if (GstElementFactory *factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&child))))
+                name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
+            g_value_unset(&child);
+        }
+        gst_iterator_free(children);
+    }
+    gst_element_set_state(sink, GST_STATE_NULL);
+    gst_object_unref(sink);
+    return name;
+}
+
+void warmUp(const QString &playerPlugin, bool chooseAudio)
 {
     gst_init(nullptr, nullptr);
+    // Without any sound output (no sound server, no device) autoaudiosink tries every audio sink
+    // at every video start, on the GUI thread, before it settles on discarding the sound: tens
+    // of milliseconds each time. Asked once here, the answer stands for the process.
+    if (chooseAudio && chosenAudioSink() == "fakesink")
+        qputenv("QT_GSTREAMER_PLAYBIN_AUDIOSINK", "fakesink");
     GstRegistry *registry = gst_registry_get();
     for (const char *name : playerElements) {
         GstPluginFeature *feature = gst_registry_lookup_feature(registry, name);
@@ -38,9 +66,14 @@ VideoPlayback::VideoPlayback()
         qputenv("QT_GSTREAMER_WINDOW_VIDEOSINK", "fakesink");
     if (qEnvironmentVariableIsEmpty("QT_GSTREAMER_WIDGET_VIDEOSINK"))
         qputenv("QT_GSTREAMER_WIDGET_VIDEOSINK", "fakesink");
+    // Qt's own choice, set now, while no other thread reads the environment: the warm-up may
+    // later replace the value, which never moves the environment as adding a variable would.
+    const bool chooseAudio = qEnvironmentVariableIsEmpty("QT_GSTREAMER_PLAYBIN_AUDIOSINK");
+    if (chooseAudio)
+        qputenv("QT_GSTREAMER_PLAYBIN_AUDIOSINK", "autoaudiosink");
     const QString plugin =
         QLibraryInfo::location(QLibraryInfo::PluginsPath) + QStringLiteral("/mediaservice/libgstmediaplayer.so");
-    m_warmUp = std::thread(warmUp, plugin);
+    m_warmUp = std::thread(warmUp, plugin, chooseAudio);
 }
 
 VideoPlayback::~VideoPlayback()

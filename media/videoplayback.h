@@ -7,7 +7,9 @@
 // DRM/KMS sink, which waits about two seconds for a display device it cannot open, twice per
 // start, and every other layer's picture stands still meanwhile. Naming an inert sink for both
 // removes the probe. The first start would also load GStreamer's registry and plug-ins on the
-// GUI thread; a warm-up on a thread of its own does that at start-up instead.
+// GUI thread; a warm-up on a thread of its own does that at start-up instead, and finds out once
+// whether the machine has any sound output: without one the layers' sound is discarded at once
+// instead of after trying every audio sink at every start.
 #include <QString>
 
 #include <thread>
