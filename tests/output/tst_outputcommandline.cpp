@@ -1,7 +1,7 @@
 // The program output end to end: the real program started with --output, --fps, --program and
 // --key, as a service manager or an operator starts it. Bad values end the start with status 2
 // and the reason; pipelines get the frames at the rate asked for, and a recording is complete
-// when the window is closed.
+// when the window is closed or a stop signal ends the program.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -98,21 +98,20 @@ private slots:
     {
         QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "this test needs an X display");
         const QString raw = m_tmp.filePath("frames.raw");
-        const QString recording = m_tmp.filePath("recording.mkv");
+        const QString recording = m_tmp.filePath("recording.mov");
         // tiny frames to count in one file, and a recording whose muxer writes its index at the end
-        const QStringList arguments{
-            "--box",
-            "2",
-            "--fps",
-            "10",
-            "--program",
-            "7",
-            "--output",
-            "videoscale ! video/x-raw,width=64,height=36 ! filesink location=" + raw,
-            "--output",
-            "videoconvert ! videoscale ! video/x-raw,width=320,height=180 ! jpegenc ! matroskamux ! "
-            "filesink location="
-                + recording};
+        const QStringList arguments{"--box",
+                                    "2",
+                                    "--fps",
+                                    "10",
+                                    "--program",
+                                    "7",
+                                    "--output",
+                                    "videoscale ! video/x-raw,width=64,height=36 ! filesink location=" + raw,
+                                    "--output",
+                                    "videoconvert ! videoscale ! video/x-raw,width=320,height=180 ! jpegenc ! qtmux ! "
+                                    "filesink location="
+                                        + recording};
         QProcess process;
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(program, arguments);
@@ -154,6 +153,31 @@ private slots:
         // ten frames a second of the time it ran (loosely: the start and the end are not exact)
         QVERIFY2(frames >= 10 * (seconds - 1) && frames <= 10 * (seconds + 1),
                  qPrintable(QString("%1 frames in %2 s").arg(frames).arg(seconds)));
+    }
+
+    void aStopSignalLeavesAWholeRecording()
+    {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "this test needs an X display");
+        const QString recording = m_tmp.filePath("stopped.mov");
+        QProcess process;
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(program, {"--fps", "10", "--output",
+                                "videoconvert ! videoscale ! video/x-raw,width=320,height=180 ! jpegenc ! "
+                                "qtmux ! filesink location="
+                                    + recording});
+        QVERIFY(process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(recording).size() > 0, 60000);
+        QTest::qWait(1500);
+        // as a service manager stops it
+        process.terminate();
+        QVERIFY(process.waitForFinished(30000));
+        const QString log = QString::fromLocal8Bit(process.readAll());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY2(log.contains("Output frames sent"), qPrintable(log));
+        QVERIFY2(!log.contains("did not finish its stream"), qPrintable(log));
+        // the muxer wrote its index: the file knows how long it is
+        QVERIFY2(discoveredSeconds(recording) > 0.5, qPrintable(log));
     }
 };
 
