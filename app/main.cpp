@@ -55,7 +55,7 @@ int main(int argc, char *argv[])
     StopSignals::install();
     // before the application object and its threads: a layer's video start must not hold the
     // other layers
-    VideoPlayback videoPlayback;
+    VideoPlayback videoPlayback(false);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
 
     int code = 0;
@@ -72,6 +72,7 @@ int main(int argc, char *argv[])
             std::fputs(qPrintable(parsed.err), stderr);
             return parsed.exitCode;
         }
+        videoPlayback.start();
         CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"),
                                 QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
         crashReport.install();

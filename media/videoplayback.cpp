@@ -60,7 +60,7 @@ void warmUp(const QString &playerPlugin, bool chooseAudio)
 
 } // namespace
 
-VideoPlayback::VideoPlayback()
+VideoPlayback::VideoPlayback(bool startNow)
 {
     if (qEnvironmentVariableIsEmpty("QT_GSTREAMER_WINDOW_VIDEOSINK"))
         qputenv("QT_GSTREAMER_WINDOW_VIDEOSINK", "fakesink");
@@ -68,12 +68,18 @@ VideoPlayback::VideoPlayback()
         qputenv("QT_GSTREAMER_WIDGET_VIDEOSINK", "fakesink");
     // Qt's own choice, set now, while no other thread reads the environment: the warm-up may
     // later replace the value, which never moves the environment as adding a variable would.
-    const bool chooseAudio = qEnvironmentVariableIsEmpty("QT_GSTREAMER_PLAYBIN_AUDIOSINK");
-    if (chooseAudio)
+    m_chooseAudio = qEnvironmentVariableIsEmpty("QT_GSTREAMER_PLAYBIN_AUDIOSINK");
+    if (m_chooseAudio)
         qputenv("QT_GSTREAMER_PLAYBIN_AUDIOSINK", "autoaudiosink");
-    const QString plugin =
-        QLibraryInfo::location(QLibraryInfo::PluginsPath) + QStringLiteral("/mediaservice/libgstmediaplayer.so");
-    m_warmUp = std::thread(warmUp, plugin, chooseAudio);
+    m_plugin = QLibraryInfo::location(QLibraryInfo::PluginsPath) + QStringLiteral("/mediaservice/libgstmediaplayer.so");
+    if (startNow)
+        start();
+}
+
+void VideoPlayback::start()
+{
+    if (!m_warmUp.joinable())
+        m_warmUp = std::thread(warmUp, m_plugin, m_chooseAudio);
 }
 
 VideoPlayback::~VideoPlayback()

@@ -17,9 +17,13 @@
 class VideoPlayback
 {
 public:
-    // Sets the player's environment (only what the user has not set already) and starts the
-    // warm-up. Make it first thing in main(), before the application object and any thread.
-    VideoPlayback();
+    // Sets the player's environment (only what the user has not set already) and, unless told to
+    // wait, starts the warm-up. Make it first thing in main(), before the application object and
+    // any thread.
+    explicit VideoPlayback(bool startNow = true);
+    // Starts the warm-up. The program waits until its command line is known to be good, so that a
+    // start ending on a bad option prints its reason alone, without the sound devices' complaints.
+    void start();
     // Waits for the warm-up, so that the process never ends in the middle of it.
     ~VideoPlayback();
 
@@ -27,5 +31,7 @@ public:
     VideoPlayback &operator=(const VideoPlayback &) = delete;
 
 private:
+    QString m_plugin;
+    bool m_chooseAudio = false;
     std::thread m_warmUp;
 };
