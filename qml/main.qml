@@ -45,8 +45,8 @@ ApplicationWindow {
     title: "Orvane"
     width: 1600
     height: 920
-    x: (Screen.width - width) / 2
-    y: (Screen.height - height) / 2
+    x: windowPlace(Screen.width, Screen.height, width, height, iBox).x
+    y: windowPlace(Screen.width, Screen.height, width, height, iBox).y
     color: "#444"
 
     // ---- Tracing: one implementation, shared with the Debug singleton; layers call p unqualified
@@ -340,11 +340,31 @@ ApplicationWindow {
         title = appName + " --box " + iBox
         configLoader.update()
         opacity = 1
+        windowComplete = true
+        listHeldProblems()
         if (!dataUrl) {
             openDirectoryDialog()
             return
         }
+        checkDataDirectory()
         updateQueues()
+    }
+
+    // On a fresh machine the default data directory ("Layers" in the application-data directory)
+    // is not there yet, and without it no scene could be saved: it is made. A directory the
+    // configuration names is never made here (a mistyped path would quietly become a new, empty
+    // show); the operator is told once per start instead. True when the directory is there.
+    function checkDataDirectory() {
+        var dir = String(dataUrl)
+        if (dir === "" || Serialization.isDirectory(dir))
+            return dir !== ""
+        if (dir === defaultConfig.directory && Serialization.makeDirectory(dir)) {
+            p("Created data directory " + dir)
+            return true
+        }
+        listWindowProblemOnce("data directory " + dir, "Warning", "Data directory " + dir
+                              + " does not exist: scenes cannot be saved until it is created or another is chosen")
+        return false
     }
 
     // A directory already configured is never overwritten here; one of the wrong type gives way
@@ -357,6 +377,9 @@ ApplicationWindow {
             config.directory = String(dataUrl)
             configLoader.save()
         }
+        // at start-up the completion steps check it, once the window can list problems
+        if (windowComplete)
+            checkDataDirectory()
         updateQueues()
     }
 
@@ -391,6 +414,7 @@ ApplicationWindow {
         fileName: "output_config" + sBox + ".json"
         defaultConfig: main.defaultConfig
         Component.onCompleted: migrate()
+        onUnusable: listWindowProblemOnce(message, "Warning", message)
     }
 
     Settings {
@@ -1029,6 +1053,10 @@ ApplicationWindow {
         var record = q ? q : (queue ? queue[type] : undefined)
         if (!record || typeof record !== "object") {
             p("Wrong currentIndex " + currentIndex + " guid=" + guid)
+            // a scene whose record was replaced through the Queues panel by something else
+            if (queue && !q)
+                listWindowProblem("Error", "Record " + type + " of " + sceneLabel(queue, currentIndex)
+                                  + " not sent: it is " + JSON.stringify(record) + ", not a record")
             return
         }
         setLayerId(record, currentLayer + 1)
@@ -1047,10 +1075,27 @@ ApplicationWindow {
         if (!filtered)
             p("layer" + layer + " command " + js.type + " " + singleLine(queue) + " guid=" + guid)
         if (!render) {
+            listWindowProblem("Error", unroutedText(queue, js))
             replyError(js, "Wrong layer_id " + layer, guid, null)
             return
         }
         render.mixerQueue(queue, guid, test)
+    }
+
+    function sceneLabel(queue, index) {
+        var name = getGraphicsId(queue)
+        return name !== "" ? name : "scene " + (index + 1)
+    }
+
+    // Which record reached no layer, and why, for the error list.
+    function unroutedText(text, js) {
+        if (!jsonObject(text))
+            return "Record " + singleLine(text).slice(0, 80) + " not sent: it is not a JSON object"
+        var which = "Record " + textOf(js.type) + (js._id !== undefined ? " _id " + JSON.stringify(js._id) : "")
+        if (!js.params || typeof js.params !== "object")
+            return which + " not sent: its params is not an object"
+        return which + " not sent: layer_id " + JSON.stringify(js.params.layer_id) + " names no layer (1 to "
+                + renders.count + ")"
     }
 
     // a record text as an object; text that is not a JSON object becomes an empty record
@@ -1169,6 +1214,46 @@ ApplicationWindow {
 
     // A problem of the window itself (not of a layer): status "Error" or "Warning", then the text.
     function listWindowProblem(status, text) { listNumbered(status, status + " " + text) }
+
+    // Set by the completion steps. Problems found while the window's properties are still being
+    // computed (an unusable configuration file) are held until then: the list does not exist yet.
+    property bool windowComplete: false
+    property var heldProblems
+    // keys of the problems listed once per start
+    property var listedOnce: ({})
+    // file path -> true while its last write failed, so a failing file is listed once, not at
+    // every keystroke, and again only after a write of it succeeded in between
+    property var failedWrites: ({})
+
+    function listWindowProblemOnce(key, status, text) {
+        if (!windowComplete) {
+            heldProblems = (heldProblems || []).concat([{ "key": key, "status": status, "text": text }])
+            return
+        }
+        if (listedOnce[key])
+            return
+        listedOnce[key] = true
+        listWindowProblem(status, text)
+    }
+
+    function listHeldProblems() {
+        var held = heldProblems || []
+        heldProblems = []
+        held.forEach(function (problem) { listWindowProblemOnce(problem.key, problem.status, problem.text) })
+    }
+
+    // The outcome of writing `path`; a failure is listed with `text` unless already listed.
+    function writeOutcome(ok, path, text) {
+        if (ok) {
+            delete failedWrites[path]
+            return true
+        }
+        if (!failedWrites[path]) {
+            failedWrites[path] = true
+            listWindowProblem("Error", text)
+        }
+        return false
+    }
 
     function listNumbered(status, text) {
         errorn += 1
@@ -1452,6 +1537,20 @@ ApplicationWindow {
     property var currentTime: ""
     readonly property var currentTriggers: queues[currentIndex] ? queues[currentIndex].triggers : null
 
+    // Outputs started side by side open one below the other instead of all at one place: output
+    // N takes place N modulo 4, each place far enough below the one before that the control bars
+    // of outputs 0 to 3, with a window manager's title bar above each, stay in view. Across, the
+    // window is centred; down, the four places share the room the screen leaves, from the top
+    // when there is too little room for them all.
+    readonly property int outputPlaceStep: 70 // pixels: a control bar and a title bar below it
+    readonly property int outputPlaceTop: 24 // pixels: room for the first output's title bar
+
+    function windowPlace(screenWidth, screenHeight, width, height, box) {
+        var place = ((box % 4) + 4) % 4
+        var top = Math.max(outputPlaceTop, (screenHeight - height - 3 * outputPlaceStep) / 2)
+        return Qt.point(Math.round((screenWidth - width) / 2), Math.round(top + place * outputPlaceStep))
+    }
+
     // "hh:mm:ss" of whole seconds since the start; hours have no upper limit
     function elapsedText(ms) {
         var t = Math.floor(ms / 1000)
@@ -1463,11 +1562,31 @@ ApplicationWindow {
         return Qt.formatDateTime(now, "yyyy-MM-dd hh:mm:ss") + "  (" + elapsedText(now - startTime) + ")"
     }
 
-    // shows the selected entry with the two before it; -1 and -2 leave the list without a current entry
-    function openList(combo, limit) {
+    // A selector's list is never taller than `limit` pixels (0: no limit).
+    function limitList(combo, limit) {
         if (limit > 0 && combo.popup.height > limit)
             combo.popup.height = limit
-        combo.popup.contentItem.currentIndex = combo.currentIndex - 2
+    }
+
+    // An open list shows the selected entry with the two before it, scrolled there without moving
+    // the list's own current entry: that one stays the selected entry, drawn highlighted. (Making
+    // the entry two above current highlighted it instead, and the operator read the wrong layer.)
+    function showSelected(combo) {
+        var list = combo.popup.contentItem
+        if (list && combo.currentIndex >= 0)
+            list.positionViewAtIndex(Math.max(0, combo.currentIndex - 2), ListView.Beginning)
+    }
+
+    // Wide enough for its longest label in its own font ("Layer 12" lost its last digit to the
+    // drop-down arrow at the specified 115 pixels on desktops with larger fonts).
+    function selectorWidth(combo, labels, least) {
+        var text = 0
+        for (var i = 0; i < labels.length; ++i)
+            text = Math.max(text, labelMetrics.advanceWidth(labels[i]))
+        var content = combo.contentItem
+        var padding = combo.leftPadding + combo.rightPadding
+                      + (content ? content.leftPadding + content.rightPadding : 0)
+        return Math.max(least, Math.ceil(text + padding))
     }
 
     function sceneLabels(list) {
@@ -1557,9 +1676,10 @@ ApplicationWindow {
             MixerComboBox {
                 id: comboLayer
                 objectName: "comboLayer"
-                Layout.preferredWidth: 115
+                Layout.preferredWidth: selectorWidth(comboLayer, model, 115)
+                focusPolicy: Qt.NoFocus
                 model: layerLabels(renderNumber)
-                onDownChanged: if (down) openList(comboLayer, main.height * 2 / 3)
+                onDownChanged: if (down) limitList(comboLayer, main.height * 2 / 3)
                 onActivated: {
                     currentLayer = index
                     settings.currentLayer = index
@@ -1576,14 +1696,12 @@ ApplicationWindow {
                 objectName: "comboBox"
                 Layout.preferredWidth: 200
                 editable: false
+                focusPolicy: Qt.NoFocus
                 model: sceneLabels(queues)
                 Component.onCompleted: displayText = getLayerLabel(currentIndex)
                 onCurrentIndexChanged: displayText = getLayerLabel(currentIndex)
                 onModelChanged: currentIndex = getGraphicsIndex(settings.currentName)
-                onDownChanged: if (down) {
-                    updateQueues()
-                    openList(comboBox, 0)
-                }
+                onDownChanged: if (down) updateQueues()
                 onActivated: {
                     if (renderNumber === 0)
                         return
@@ -1594,16 +1712,20 @@ ApplicationWindow {
                 }
             }
 
-            MixerButton { text: "Cue"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Cue") }
-            MixerButton { text: "Play"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Play") }
-            MixerButton { text: "Stop"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Stop") }
-            MixerButton { text: "Status"; visible: false; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_GetStatus") }
-            MixerButton { text: "Eject"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Eject") }
-            MixerButton { text: "Eject All"; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: sendAll("DSK_Eject") }
+            // None of the window's buttons and selectors takes the keyboard focus from a click:
+            // a focused Play would take Space as a second Play (Eject, Cue, Play: a re-take on
+            // air). Space and Return reach only a text area the operator clicked into.
+            MixerButton { text: "Cue"; focusPolicy: Qt.NoFocus; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Cue") }
+            MixerButton { text: "Play"; focusPolicy: Qt.NoFocus; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Play") }
+            MixerButton { text: "Stop"; focusPolicy: Qt.NoFocus; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Stop") }
+            MixerButton { text: "Status"; focusPolicy: Qt.NoFocus; visible: false; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_GetStatus") }
+            MixerButton { text: "Eject"; focusPolicy: Qt.NoFocus; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: send("DSK_Eject") }
+            MixerButton { text: "Eject All"; focusPolicy: Qt.NoFocus; enabled: main.enabled; Layout.preferredHeight: comboBox.height; onClicked: sendAll("DSK_Eject") }
 
             MixerButton {
                 id: contButton
                 text: "Trigger"
+                focusPolicy: Qt.NoFocus
                 Layout.preferredWidth: 90
                 Layout.preferredHeight: comboBox.height
                 visible: currentTriggers !== null && currentTriggers !== undefined
@@ -1617,6 +1739,7 @@ ApplicationWindow {
                         model: currentTriggers ? currentTriggers : []
                         MixerButton {
                             text: modelData.title
+                            focusPolicy: Qt.NoFocus
                             width: contButton.width * 1.5
                             height: comboBox.height
                             enabled: main.enabled
@@ -1630,6 +1753,7 @@ ApplicationWindow {
 
             MixerButton {
                 text: "Edit"
+                focusPolicy: Qt.NoFocus
                 visible: editEnabled
                 enabled: main.enabled && main.editable
                 Layout.preferredHeight: comboBox.height
@@ -1645,6 +1769,21 @@ ApplicationWindow {
                 mouse.accepted = false
             }
         }
+    }
+
+    FontMetrics {
+        id: labelMetrics
+        font: comboLayer.font
+    }
+
+    Connections {
+        target: comboLayer.popup
+        function onVisibleChanged() { if (comboLayer.popup.visible) showSelected(comboLayer) }
+    }
+
+    Connections {
+        target: comboBox.popup
+        function onVisibleChanged() { if (comboBox.popup.visible) showSelected(comboBox) }
     }
 
     function trigger(entry) {
@@ -1753,7 +1892,7 @@ ApplicationWindow {
             for (var key in queue)
                 list.push(queue[key])
         })
-        return Serialization.writeToJsonFile(path, list)
+        return writeOutcome(Serialization.writeToJsonFile(path, list), path, "Can't write queue file " + path)
     }
 
     // The Container panel's text is written as typed once it parses to a truthy value.
@@ -1764,14 +1903,32 @@ ApplicationWindow {
         var path = getCurrentGfxc()
         if (!path)
             return false
-        if (!Serialization.isFileExists(path))
+        if (!Serialization.isFileExists(path)) {
             p("File " + path + " not found. Let's create template.")
-        if (!Serialization.writeToTextFile(path, text))
+            var missing = makeSceneFolder(currentName)
+            if (missing)
+                return writeOutcome(false, path, "Can't save the container of " + currentName + ": " + missing)
+        }
+        if (!writeOutcome(Serialization.writeToTextFile(path, text), path, "Can't write container " + path))
             return false
         updateCurrentQueue(js)
         updateCurrent()
         saveQueues(true)
         return true
+    }
+
+    // A scene's folder is made with its first container; only inside a data directory that is
+    // there (the name rules keep it inside). The empty text when the folder is there, else why not.
+    function makeSceneFolder(name) {
+        var dir = getGraphicsDir(name)
+        if (Serialization.isDirectory(dir))
+            return ""
+        if (!checkDataDirectory())
+            return "data directory " + dataUrl + " does not exist"
+        if (!Serialization.makeDirectory(dir))
+            return "can't create folder " + dir
+        p("Created scene folder " + dir)
+        return ""
     }
 
     // The scene's Cue carries the container's parameters to the layer; a container without
@@ -1926,6 +2083,7 @@ ApplicationWindow {
                 width: 100
                 height: comboBox.height
                 text: modelData
+                focusPolicy: Qt.NoFocus
                 checkable: false
                 checked: editPanels[modelData] ? editPanels[modelData].panel.visible : false
                 onClicked: togglePanel(modelData)
@@ -1987,6 +2145,7 @@ ApplicationWindow {
                         x: info.x + info.width - 5 - width
                         y: info.y - 15
                         text: "Update Duration"
+                        focusPolicy: Qt.NoFocus
                         enabled: main.enabled && !panel.iswrong && !!(currentRender && currentRender.duration)
                         onClicked: updateDuration()
                     }
@@ -2008,9 +2167,17 @@ ApplicationWindow {
         return configLoader.save(js)
     }
 
+    // A configuration that could not be written does not quit: the editor stays open with the
+    // operator's text, and the error list says why.
     function editorButtonClicked() {
-        if (!aboutDialog.changed || !saveConfig(configEdit.text))
+        if (!aboutDialog.changed)
             return
+        if (!saveConfig(configEdit.text)) {
+            aboutDialog.keepOpen()
+            listWindowProblem("Error", "Can't write config '" + configLoader.path
+                              + "': the configuration is not saved and Orvane keeps running")
+            return
+        }
         closingSteps()
         Qt.quit()
     }

@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Runs one test in a fresh temporary home: HOME, XDG_* and logDir point into it, and it is
 # removed afterwards. A test that needs a display gets an Xvfb server of its own, so tests
-# running side by side never share keyboard focus or windows.
+# running side by side never share keyboard focus or windows. With ORVANE_WINDOW_MANAGER=openbox
+# that display also gets a real window manager, as an operator's desktop has: it decorates, places
+# and resizes windows, and sizes and focus then go through it.
 set -u
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/orvane-test.XXXXXX")
 xvfb=""
+wm=""
 cleanup() {
+  [ -n "$wm" ] && kill "$wm" 2>/dev/null && wait "$wm" 2>/dev/null
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
   chmod -R u+w "$tmp" 2>/dev/null
   rm -rf "$tmp"
@@ -31,5 +35,19 @@ if [ "${ORVANE_NEEDS_DISPLAY:-0}" = 1 ]; then
     exit 1
   fi
   export DISPLAY=":$(tr -d '[:space:]' < "$tmp/display")"
+  if [ "${ORVANE_WINDOW_MANAGER:-}" = openbox ]; then
+    # openbox runs its start-up command once it manages the screen
+    openbox --sm-disable --startup "touch $tmp/wm-ready" >"$tmp/wm.log" 2>&1 &
+    wm=$!
+    for _ in $(seq 200); do
+      [ -e "$tmp/wm-ready" ] && break
+      sleep 0.05
+    done
+    if [ ! -e "$tmp/wm-ready" ]; then
+      echo "run-isolated: openbox did not start" >&2
+      cat "$tmp/wm.log" >&2
+      exit 1
+    fi
+  fi
 fi
 "$@"

@@ -106,6 +106,25 @@ bool Serialization::isFileExists(const QString &path) const
     return !file.isEmpty() && QFileInfo::exists(file);
 }
 
+bool Serialization::isDirectory(const QString &path) const
+{
+    const QString dir = resolve(path);
+    return !dir.isEmpty() && QFileInfo(dir).isDir();
+}
+
+bool Serialization::makeDirectory(const QString &path) const
+{
+    const QString dir = resolve(path);
+    if (dir.isEmpty())
+        return false;
+    const QFileInfo info(dir);
+    if (info.isDir())
+        return true;
+    if (info.exists() || !QFileInfo(info.absolutePath()).isDir())
+        return false;
+    return QDir().mkdir(dir) && QFileInfo(dir).isDir();
+}
+
 QString Serialization::getEnv(const QString &name) const
 {
     return qEnvironmentVariable(name.toLocal8Bit().constData());

@@ -23,6 +23,10 @@ public:
     Q_INVOKABLE QString readTextFile(const QString &path) const;
     Q_INVOKABLE bool writeToTextFile(const QString &path, const QString &text, bool append = false) const;
     Q_INVOKABLE bool isFileExists(const QString &path) const;
+    Q_INVOKABLE bool isDirectory(const QString &path) const;
+    // Makes the directory `path` inside a parent that exists (never a chain of missing parents,
+    // so a mistyped location is not built on disk); true when it is a directory afterwards.
+    Q_INVOKABLE bool makeDirectory(const QString &path) const;
     Q_INVOKABLE QString getEnv(const QString &name) const;
 
     // A form of `value` that the settings store can hold (compact JSON text), and back.

@@ -24,6 +24,10 @@ QtObject {
     // always a plain object, never null, an array or a scalar
     readonly property var config: _load(_count, path, defaultConfig)
 
+    // A file that is there but could not be used, so the defaults are in use: said in the
+    // trace, and offered to the owner to show the operator. `message` names the file.
+    signal unusable(string message)
+
     function update() { _count += 1 }
 
     function save(js) {
@@ -60,16 +64,22 @@ QtObject {
     function _keepUnusable(path) {
         var text = Serialization.readTextFile(path)
         if (text === "") {
-            console.warn("Can't read config file '%1', using the default without writing it".arg(path))
+            _unusable("Can't read config file '%1', using the default without writing it".arg(path))
             return false
         }
         var copy = path + ".bad"
         if (!Serialization.writeToTextFile(copy, text)) {
-            console.warn("Can't keep unusable config '%1' as '%2', using the default without writing it"
-                         .arg(path).arg(copy))
+            _unusable("Can't keep unusable config '%1' as '%2', using the default without writing it"
+                      .arg(path).arg(copy))
             return false
         }
-        console.warn("Config file '%1' is not a JSON object, kept as '%2'".arg(path).arg(copy))
+        _unusable("Config file '%1' is not a JSON object, kept as '%2'".arg(path).arg(copy),
+                  "; the default is in use")
         return true
+    }
+
+    function _unusable(trace, consequence) {
+        console.warn(trace)
+        unusable(trace + (consequence ? consequence : ""))
     }
 }

@@ -34,11 +34,21 @@ Window {
     signal contentReceivedFocus()
 
     // The size is assigned here and not bound, so content that grows while the dialog is open
-    // does not resize it under the operator's hands.
+    // does not resize it under the operator's hands. It is set before the window is shown: a
+    // window manager maps a window at the size it first sees and may drop a resize that arrives
+    // while it is still placing it (the dialog then opened at the platform's 160 x 160, its text
+    // cut off and its buttons out of view). The same size is the least a window manager may give
+    // it later, so the content and the buttons always stay in view.
     function open() {
+        var w = Math.max(350, contentItem.implicitWidth)
+        var h = 80 + contentItem.implicitHeight
+        minimumWidth = 0
+        minimumHeight = 0
+        width = w
+        height = h
+        minimumWidth = w
+        minimumHeight = h
         show()
-        width = Math.max(350, contentItem.implicitWidth)
-        height = 80 + contentItem.implicitHeight
         if (buttonRepeater.count > 0)
             buttonRepeater.itemAt(0).forceActiveFocus()
         raise()
@@ -69,11 +79,21 @@ Window {
         contentItem.forceActiveFocus()
     }
 
+    // A buttonClicked handler may call this to keep the dialog shown after this one click (a
+    // save that failed keeps the operator's text in view).
+    function keepOpen() { d.keep = true }
+
     // signal first, so a handler still sees the dialog as the operator left it
     function clickButton(index) {
+        d.keep = false
         buttonClicked(entryText(buttons[index]), index)
-        if (autoHide)
+        if (autoHide && !d.keep)
             hide()
+    }
+
+    // internal state (a property, since a child object would become the content)
+    readonly property QtObject d: QtObject {
+        property bool keep: false
     }
 
     function placeContent() {

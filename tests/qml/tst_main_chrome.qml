@@ -87,12 +87,14 @@ MainWindowTestCase {
         compare(comboBox.displayText, "")
         main.currentIndex = 4
 
-        // the operator opens the scene list: the queues stay, the entry two above is current
+        // the operator opens the scene list: the queues stay, the selected entry is the list's
+        // current one (drawn highlighted)
         var queues = main.queues
         mouseClick(comboBox)
         tryCompare(comboBox.popup, "opened", true)
         verify(main.queues === queues)
-        compare(comboBox.popup.contentItem.currentIndex, 2)
+        compare(comboBox.popup.contentItem.currentIndex, 4)
+        compare(comboBox.highlightedIndex, 4)
         // and picks "7. SCENE-07"
         var settings = settingsOf(main)
         comboBox.popup.contentItem.positionViewAtIndex(6, 0)
@@ -110,7 +112,7 @@ MainWindowTestCase {
         mouseClick(comboLayer)
         tryCompare(comboLayer.popup, "opened", true)
         verify(comboLayer.popup.height <= 200)
-        compare(comboLayer.popup.contentItem.currentIndex, -1)
+        compare(comboLayer.popup.contentItem.currentIndex, 1)
         comboLayer.popup.contentItem.positionViewAtIndex(2, 0)
         mouseClick(comboLayer.popup.contentItem.itemAtIndex(2))
         tryCompare(comboLayer.popup, "visible", false)

@@ -208,7 +208,10 @@ MainWindowTestCase {
         ignoreWarning(trace("layer13 command DSK_Play " + main.singleLine(text) + " guid=77"))
         ignoreWarning(trace("Error layer index="))
         main.mixerQueue(text, 77, true)
-        compare(main.errorn, 0, "dropped, not listed")
+        // not delivered, and the operator is told which record and why
+        compare(main.errorn, 1)
+        compare(main.errors[0].replace(/<[^>]*>|&nbsp; /g, ""),
+                "1. Error Record DSK_Play _id 4 not sent: layer_id 13 names no layer (1 to 12)")
         compare(main.guid, g)
 
         // a layer number that is not a whole number names no layer
@@ -219,7 +222,26 @@ MainWindowTestCase {
         ignoreWarning(trace("Wrong json text:not json"))
         ignoreWarning(trace("Error layer index="))
         main.mixerQueue("not json", 80, true)
+        ignoreWarning(trace("Error layer index="))
+        main.mixerQueue(main.fromJs({ "type": "DSK_Stop", "params": "layer 2" }), 82, true)
         compare(main.renders.itemAt(0).active, false)
+        compare(main.errorn, 5)
+        var listed = main.errors.map(function (line) { return line.replace(/<[^>]*>|&nbsp; /g, "") })
+        compare(listed.slice(1), [
+            "2. Error Record DSK_Cue not sent: layer_id \"1\" names no layer (1 to 12)",
+            "3. Error Record DSK_Cue not sent: layer_id 1.5 names no layer (1 to 12)",
+            "4. Error Record not json not sent: it is not a JSON object",
+            "5. Error Record DSK_Stop not sent: its params is not an object"])
+
+        // a scene record replaced through the Queues panel by something that is no record
+        main.queues[0].DSK_Eject = 5
+        main.currentLayer = 0
+        main.currentIndex = 0
+        ignoreWarning(trace("Wrong currentIndex 0 guid=" + main.guid))
+        main.send("DSK_Eject")
+        compare(main.errorn, 6)
+        compare(main.errors[5].replace(/<[^>]*>|&nbsp; /g, ""),
+                "6. Error Record DSK_Eject of SCENE-01 not sent: it is 5, not a record")
 
         // a routed record goes to the layer it names, as it is
         main.mixerQueue(main.fromJs({ "_id": 9, "type": "DSK_Cue", "params": { "layer_id": 3, "graphics_id": "X" } }), 81, true)

@@ -96,11 +96,14 @@ MainWindowTestCase {
         compare(info("Container").text, expected)
         compare(main.loadCurrentGfxc(), expected)
         compare(main.templateGfxc.split("%1").join("SCENE-03"), expected)
-        // its folder is missing, so nothing can be written
+        // its folder is missing: the first save makes it, inside the data directory
+        verify(!Serialization.isFileExists(sceneDir("SCENE-03")))
         ignoreWarning(/File Layers\/SCENE-03\/SCENE-03\.gfxc not found/)
-        verify(!type("Container", '{"template_params": [1]}'))
-        verify(!Serialization.isFileExists(gfxcPath("SCENE-03")))
-        compare(main.queues[2].DSK_Cue.params.dsk_data, "", "the Cue record is left alone")
+        verify(type("Container", '{"template_params": [1]}'))
+        verify(Serialization.isDirectory(sceneDir("SCENE-03")))
+        compare(Serialization.readTextFile(gfxcPath("SCENE-03")), '{"template_params": [1]}')
+        compare(main.queues[2].DSK_Cue.params.dsk_data, [1])
+        compare(main.errorn, 0, "nothing to report")
 
         // a scene with a folder: the typed text is the file, its parameters go to the Cue record
         removeFile(queuePath)

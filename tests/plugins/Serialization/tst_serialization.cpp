@@ -162,6 +162,47 @@ private slots:
         QCOMPARE(s.readTextFile("file:relative.txt"), QString("here"));
     }
 
+    // The default data directory and scene folders are made on first use: one level at a time,
+    // relative to the data directory, never through a missing parent or over a file.
+    void directoriesAreMadeOneLevelAtATime()
+    {
+        Serialization s(&m_engine);
+        const QString data = s.applicationDataDirPath();
+        QDir(data + "/Made").removeRecursively();
+        QVERIFY(!s.isDirectory("Made"));
+        QVERIFY(s.makeDirectory("Made"));
+        QVERIFY(QFileInfo(data + "/Made").isDir());
+        QVERIFY(s.isDirectory("Made"));
+        QVERIFY(s.isDirectory("file://" + data + "/Made"));
+        QVERIFY2(s.makeDirectory("Made"), "an existing directory is fine");
+        QVERIFY(s.makeDirectory("file:///" + data + "/Made/SCENE-01"));
+        QVERIFY(QFileInfo(data + "/Made/SCENE-01").isDir());
+
+        // a missing parent is not made
+        QVERIFY(!s.makeDirectory(m_tmp.filePath("no/such/parent")));
+        QVERIFY(!QFileInfo::exists(m_tmp.filePath("no")));
+        QVERIFY(!s.isDirectory(m_tmp.filePath("no")));
+
+        // a file in the way stays a file
+        const QString file = m_tmp.filePath("plain-file");
+        QVERIFY(s.writeToTextFile(file, "kept"));
+        QVERIFY(!s.makeDirectory(file));
+        QVERIFY(!s.isDirectory(file));
+        QCOMPARE(contents(file), QByteArray("kept"));
+        QVERIFY(!s.makeDirectory(file + "/inside"));
+        QVERIFY(!s.makeDirectory(""));
+        QVERIFY(!s.isDirectory(""));
+
+        // a parent without write permission
+        const QString locked = m_tmp.filePath("locked");
+        QVERIFY(QDir().mkpath(locked));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner));
+        const bool root = QFileInfo(locked).isWritable();
+        if (!root)
+            QVERIFY(!s.makeDirectory(locked + "/child"));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+
     void readFromJsonFileOnMissingEmptyAndInvalid()
     {
         Serialization s(&m_engine);
