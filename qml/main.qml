@@ -1679,7 +1679,10 @@ ApplicationWindow {
                 Layout.preferredWidth: selectorWidth(comboLayer, model, 115)
                 focusPolicy: Qt.NoFocus
                 model: layerLabels(renderNumber)
-                onDownChanged: if (down) limitList(comboLayer, main.height * 2 / 3)
+                onDownChanged: if (down) {
+                    comboLayerList.target = popup
+                    limitList(comboLayer, main.height * 2 / 3)
+                }
                 onActivated: {
                     currentLayer = index
                     settings.currentLayer = index
@@ -1701,7 +1704,10 @@ ApplicationWindow {
                 Component.onCompleted: displayText = getLayerLabel(currentIndex)
                 onCurrentIndexChanged: displayText = getLayerLabel(currentIndex)
                 onModelChanged: currentIndex = getGraphicsIndex(settings.currentName)
-                onDownChanged: if (down) updateQueues()
+                onDownChanged: if (down) {
+                    comboBoxList.target = popup
+                    updateQueues()
+                }
                 onActivated: {
                     if (renderNumber === 0)
                         return
@@ -1776,13 +1782,17 @@ ApplicationWindow {
         font: comboLayer.font
     }
 
+    // a selector makes its list when first used: watched from then on
     Connections {
-        target: comboLayer.popup
+        id: comboLayerList
+        target: null
         function onVisibleChanged() { if (comboLayer.popup.visible) showSelected(comboLayer) }
     }
 
+    // a selector makes its list when first used: watched from then on
     Connections {
-        target: comboBox.popup
+        id: comboBoxList
+        target: null
         function onVisibleChanged() { if (comboBox.popup.visible) showSelected(comboBox) }
     }
 
