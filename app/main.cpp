@@ -1,22 +1,26 @@
 // Orvane start-up: registers the QML bundle, sets the application identity, and loads the
 // output window from qrc:/main.qml. Everything the operator sees lives in the bundle.
 #include <QCoreApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQmlDebuggingEnabler>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QWindow>
+#include <QtDebug>
 
 #include <cstdio>
 #include <memory>
 
 #include "controlserver.h"
 #include "crashreport.h"
+#include "outputlock.h"
 #include "programimageprovider.h"
 #include "programoptions.h"
 #include "programoutput.h"
 #include "stopsignals.h"
+#include "tracestamp.h"
 #include "videocheck.h"
 #include "videofolder.h"
 #include "videoplayback.h"
@@ -42,8 +46,39 @@ static bool makeProgramOutput(const ProgramOptions &options, std::unique_ptr<Pro
 // Enables QML debugging for every engine of the process (Qt prints its notice about it).
 static QQmlDebuggingEnabler qQmlEnableDebuggingHelper(true);
 
+// Exit status of a start whose output already runs in another program.
+constexpr int alreadyRunningStatus = 3;
+
+// Takes this output's lock; -1 to run on, else the exit status. Without any place for a lock
+// (the application-data directory missing, a file or read-only) the output still runs: those
+// faults are reported where its files are written.
+static int lockOutput(OutputLock &lock, int box)
+{
+    switch (lock.take()) {
+    case OutputLock::Outcome::Taken:
+        return -1;
+    case OutputLock::Outcome::HeldElsewhere:
+        std::fprintf(stderr, "Output %d is already running (process %lld)\n", box,
+                     static_cast<long long>(lock.holder()));
+        return alreadyRunningStatus;
+    case OutputLock::Outcome::Unavailable:
+        break;
+    }
+    qWarning().noquote() << "Can't lock output" << box << "at" << lock.path() << "- running without the lock";
+    return -1;
+}
+
+static QString applicationDataDir()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dir);
+    return dir;
+}
+
 int main(int argc, char *argv[])
 {
+    tracestamp::install();
+
     // --help and --version answer without a display
     const ProgramOptions::Outcome early = ProgramOptions::early(argc, argv);
     if (early.exitCode >= 0) {
@@ -72,6 +107,13 @@ int main(int argc, char *argv[])
             std::fputs(qPrintable(parsed.err), stderr);
             return parsed.exitCode;
         }
+        // before anything of the output is touched (the crash report takes the last run's marker)
+        // and before the video warm-up, so a second start prints its reason alone
+        OutputLock lock(applicationDataDir(), options.box());
+        const int locked = lockOutput(lock, options.box());
+        if (locked >= 0)
+            return locked;
+
         videoPlayback.start();
         CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"),
                                 QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
