@@ -1581,6 +1581,8 @@ ApplicationWindow {
     // drop-down arrow at the specified 115 pixels on desktops with larger fonts).
     function selectorWidth(combo, labels, least) {
         var text = 0
+        // read so that the width follows a change of the font
+        var font = labelMetrics.font
         for (var i = 0; i < labels.length; ++i)
             text = Math.max(text, labelMetrics.advanceWidth(labels[i]))
         var content = combo.contentItem
@@ -1786,14 +1788,20 @@ ApplicationWindow {
     Connections {
         id: comboLayerList
         target: null
+        // the selector puts the selected entry at the top of its list as it opens, and again
+        // as the list settles
         function onVisibleChanged() { if (comboLayer.popup.visible) showSelected(comboLayer) }
+        function onOpened() { showSelected(comboLayer) }
     }
 
     // a selector makes its list when first used: watched from then on
     Connections {
         id: comboBoxList
         target: null
+        // the selector puts the selected entry at the top of its list as it opens, and again
+        // as the list settles
         function onVisibleChanged() { if (comboBox.popup.visible) showSelected(comboBox) }
+        function onOpened() { showSelected(comboBox) }
     }
 
     function trigger(entry) {
@@ -2109,6 +2117,9 @@ ApplicationWindow {
                     width: 350
                     height: main.height * 3 / 4
                     visible: false
+                    // a closed panel keeps no keyboard focus: Space typed "blind" into a hidden
+                    // Queues panel would change and save the scene's records
+                    onVisibleChanged: if (!visible && info.activeFocus) info.focus = false
 
                     onVisibleChanged: if (visible) panelShown(modelData)
 

@@ -17,7 +17,7 @@ MainWindowTestCase {
     function panel(mode) { return findObject(main.contentItem, "panel" + mode) }
     function info(mode) { return main.editPanels[mode].info }
 
-    // The host services create no folders; the scene folders come from a plain mkdir.
+    // The set-up makes scene folders with a plain mkdir, beside the program.
     function makeDir(path) {
         verify(Process.run("mkdir", ["-p", path]) !== 0, "mkdir " + path)
         tryVerify(function () { return Serialization.isFileExists(path) }, 5000, path)

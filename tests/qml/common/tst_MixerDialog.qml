@@ -16,8 +16,10 @@ Item {
             property var openedState: null
             title: "Texts"
             buttons: ["OK", "Cancel"]
+            // under a window manager the keyboard reaches the window only once the manager
+            // activates it, after open(): the focus is placed, active focus follows
             onOpened: openedState = { "width": width, "height": height,
-                                      "firstFocused": buttonRepeater.itemAt(0).activeFocus }
+                                      "firstFocused": buttonRepeater.itemAt(0).focus }
             Rectangle {
                 id: box
                 implicitWidth: 200
@@ -80,6 +82,8 @@ Item {
             }
             dialog.open()
             tryVerify(function() { return dialog.active }, 5000, "dialog window becomes active")
+            // the keyboard arrives with the window system's focus, later under a window manager
+            tryVerify(function() { return dialog.activeFocusItem !== null }, 5000, "dialog has the keyboard")
             return dialog
         }
 
