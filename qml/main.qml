@@ -362,9 +362,13 @@ ApplicationWindow {
             p("Created data directory " + dir)
             return true
         }
-        listWindowProblemOnce("data directory " + dir, "Warning", "Data directory " + dir
-                              + " does not exist: scenes cannot be saved until it is created or another is chosen")
+        listWindowProblemOnce("data directory " + dir, "Warning", "Data directory " + dir + " " + missingText(dir)
+                              + ": scenes cannot be saved until it is created or another is chosen")
         return false
+    }
+
+    function missingText(dir) {
+        return Serialization.isFileExists(dir) ? "is not a directory" : "does not exist"
     }
 
     // A directory already configured is never overwritten here; one of the wrong type gives way
@@ -1090,10 +1094,10 @@ ApplicationWindow {
     // Which record reached no layer, and why, for the error list.
     function unroutedText(text, js) {
         if (!jsonObject(text))
-            return "Record " + singleLine(text).slice(0, 80) + " not sent: it is not a JSON object"
+            return "Record " + singleLine(text).slice(0, 80) + " not sent: the text is no JSON object"
         var which = "Record " + textOf(js.type) + (js._id !== undefined ? " _id " + JSON.stringify(js._id) : "")
         if (!js.params || typeof js.params !== "object")
-            return which + " not sent: its params is not an object"
+            return which + " not sent: its params must be a JSON object"
         return which + " not sent: layer_id " + JSON.stringify(js.params.layer_id) + " names no layer (1 to "
                 + renders.count + ")"
     }
@@ -1942,7 +1946,7 @@ ApplicationWindow {
         if (Serialization.isDirectory(dir))
             return ""
         if (!checkDataDirectory())
-            return "data directory " + dataUrl + " does not exist"
+            return "data directory " + dataUrl + " " + missingText(String(dataUrl))
         if (!Serialization.makeDirectory(dir))
             return "can't create folder " + dir
         p("Created scene folder " + dir)

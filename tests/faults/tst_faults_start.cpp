@@ -313,7 +313,11 @@ private slots:
                                   Q_ARG(QVariant, faults::configText(1)));
         QCOMPARE(saved.toBool(), false);
         errorReply(main, QStringLiteral("disk full ") + big.left(20000));
-        QCOMPARE(main->property("errorn").toInt(), 1);
+        // the failed writes are listed for the operator too, before the layer's Error
+        QCOMPARE(main->property("errorn").toInt(), 3);
+        const QString listed = main->property("error").toString();
+        QVERIFY2(listed.contains("1. Error Can't write container Layers/SCENE-01/SCENE-01.gfxc"), qPrintable(listed));
+        QVERIFY2(listed.contains("2. Error Can't write queue file " + queue), qPrintable(listed));
 
         QCOMPARE(contents(gfxc), oldGfxc);
         QCOMPARE(contents(queue), oldQueue);
@@ -355,7 +359,13 @@ private slots:
                     && !panelPart(main, "Container", "info")->property("updating").toBool());
         QVERIFY(!typeInto(main, "Container", "{\"graphics_id\": \"SCENE-01\"}"));
         errorReply(main, QStringLiteral("no log"));
-        QCOMPARE(main->property("errorn").toInt(), 1);
+        // the data directory in the way is listed at start, the failed save with its reason
+        QCOMPARE(main->property("errorn").toInt(), 3);
+        const QString listed = main->property("error").toString();
+        QVERIFY2(listed.contains("1. Warning Data directory " + inTheWay + " is not a directory"), qPrintable(listed));
+        QVERIFY2(listed.contains("2. Error Can't save the container of SCENE-01: data directory " + inTheWay
+                                 + " is not a directory"),
+                 qPrintable(listed));
         QVERIFY(main->property("error").toString().contains("no log"));
         QCOMPARE(contents(inTheWay), kept);
     }

@@ -230,8 +230,8 @@ MainWindowTestCase {
         compare(listed.slice(1), [
             "2. Error Record DSK_Cue not sent: layer_id \"1\" names no layer (1 to 12)",
             "3. Error Record DSK_Cue not sent: layer_id 1.5 names no layer (1 to 12)",
-            "4. Error Record not json not sent: it is not a JSON object",
-            "5. Error Record DSK_Stop not sent: its params is not an object"])
+            "4. Error Record not json not sent: the text is no JSON object",
+            "5. Error Record DSK_Stop not sent: its params must be a JSON object"])
 
         // a scene record replaced through the Queues panel by something that is no record
         main.queues[0].DSK_Eject = 5
