@@ -17,7 +17,8 @@ import "common"
 //                    jsonObject, singleLine
 //   Program options  programOptions (set by the start-up program)
 //   Crash evidence   crashReport (set by the start-up program), listPreviousCrash
-//   Configuration    initialise, migrate, completionSteps, dataUrlChange, closingSteps
+//   Configuration    initialise, migrate, completionSteps, checkDataDirectory, dataUrlChange,
+//                    closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
 //   Program output   programOutput (set by the start-up program), openFeedWindows,
 //                    closeFeedWindows; the full-size texture of the atlas and the feed windows
@@ -25,12 +26,14 @@ import "common"
 //   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
 //                    listMediaFolder, videoFailed
 //   Dispatch         send, sendAll (through dispatch), mixerQueue, resetAllRenders
-//   Replies          reply, relay, listProblem, listWindowProblem; the error list
+//   Replies          reply, relay, listProblem, listWindowProblem, listWindowProblemOnce,
+//                    writeOutcome; the error list
 //   Control port     controlAnswer, controlCommand, controlSelect, controlState, layerOnAir;
 //                    replies, problems and tally to subscribed clients (with --control)
-//   Chrome           elapsedText, clockText, trigger, continueFirst; the control bar, the clock
-//                    and the function keys
-//   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, updateDuration
+//   Chrome           windowPlace, elapsedText, clockText, showSelected, selectorWidth, trigger,
+//                    continueFirst; the control bar, the clock and the function keys
+//   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, makeSceneFolder,
+//                    updateDuration
 //   Panels           updateCurrent, refreshPanels, registerPanel, panelTextChanged, togglePanel
 //   Editor           saveConfig, editorButtonClicked; the configuration editor dialog
 // A new group adds its line here. README's "main.qml and its tests" names each group's tests.
