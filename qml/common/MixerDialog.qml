@@ -38,16 +38,23 @@ Window {
     // window manager maps a window at the size it first sees and may drop a resize that arrives
     // while it is still placing it (the dialog then opened at the platform's 160 x 160, its text
     // cut off and its buttons out of view). The same size is the least a window manager may give
-    // it later, so the content and the buttons always stay in view.
+    // it later, so the content and the buttons always stay in view. A window manager may also
+    // map it again at the size it had when it was last hidden (an operator enlarged it): that
+    // size, given back while the dialog opens, is answered with the dialog's own size once more.
     function open() {
         var w = Math.max(350, contentItem.implicitWidth)
         var h = 80 + contentItem.implicitHeight
+        d.openSize = Qt.size(w, h)
+        d.sizing = false
+        if (!visible)
+            d.hiddenSize = Qt.size(width, height)
         minimumWidth = 0
         minimumHeight = 0
         width = w
         height = h
         minimumWidth = w
         minimumHeight = h
+        d.sizing = d.hiddenSize.width !== w || d.hiddenSize.height !== h
         show()
         if (buttonRepeater.count > 0)
             buttonRepeater.itemAt(0).forceActiveFocus()
@@ -94,6 +101,26 @@ Window {
     // internal state (a property, since a child object would become the content)
     readonly property QtObject d: QtObject {
         property bool keep: false
+        property size openSize: Qt.size(0, 0)   // pixels, as open() sized the dialog
+        property size hiddenSize: Qt.size(0, 0) // pixels, when it was last hidden
+        property bool sizing: false             // open() may still undo a size given back
+    }
+
+    function keepOpenSize() {
+        if (!d.sizing || !visible || width !== d.hiddenSize.width || height !== d.hiddenSize.height)
+            return
+        d.sizing = false
+        width = d.openSize.width
+        height = d.openSize.height
+    }
+
+    onWidthChanged: keepOpenSize()
+    onHeightChanged: keepOpenSize()
+    onVisibleChanged: {
+        if (visible)
+            return
+        d.sizing = false
+        d.hiddenSize = Qt.size(width, height)
     }
 
     function placeContent() {

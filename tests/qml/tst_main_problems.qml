@@ -25,14 +25,16 @@ MainWindowTestCase {
         verify(Process.run("sh", ["-c", command]) !== 0, command)
     }
 
+    // A directory at `path`, in place of whatever was there (a window closing at the same time
+    // may still write its configuration file).
     function makeDir(path) {
-        shell("mkdir -p '" + path + "'")
-        tryVerify(function () { return Serialization.isDirectory(path) }, 5000, path)
+        shell("rm -f '" + path + "'; mkdir -p '" + path + "'")
+        tryVerify(function () { return Serialization.isDirectory(path) }, 10000, path)
     }
 
     function remove(path) {
         shell("rm -rf '" + path + "'")
-        tryVerify(function () { return !Serialization.isFileExists(path) }, 5000, path)
+        tryVerify(function () { return !Serialization.isFileExists(path) }, 10000, path)
     }
 
     // The numbered lines of the error list as the operator reads them.
@@ -128,7 +130,6 @@ MainWindowTestCase {
     // The editor cannot write the configuration: it does not quit, keeps the operator's text
     // open, and the error list says why.
     function test_editor_cannot_save() {
-        remove(configPath())
         makeDir(configPath())   // a directory where the file should be: read and write both fail
         ignoreWarning("Can't read config file '%1', using the default without writing it".arg(configPath()))
         main = createWindow()
