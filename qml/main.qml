@@ -2124,11 +2124,14 @@ ApplicationWindow {
                     width: 350
                     height: main.height * 3 / 4
                     visible: false
-                    // a closed panel keeps no keyboard focus: Space typed "blind" into a hidden
-                    // Queues panel would change and save the scene's records
-                    onVisibleChanged: if (!visible && info.activeFocus) info.focus = false
-
-                    onVisibleChanged: if (visible) panelShown(modelData)
+                    // A closed panel keeps no keyboard focus: Space typed "blind" into a hidden
+                    // Queues panel would change and save the scene's records.
+                    onVisibleChanged: {
+                        if (visible)
+                            panelShown(modelData)
+                        else if (info.activeFocus)
+                            info.focus = false
+                    }
 
                     // a press on the frame stays in the panel instead of closing it
                     MouseArea { anchors.fill: parent }
