@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <vector>
+#include "../orvaneprocess.h"
 #include "../orvanetest.h"
 
 namespace {
@@ -109,16 +110,8 @@ private:
             m_home = std::make_unique<QTemporaryDir>(base + "/commandline-XXXXXX");
             QVERIFY(m_home->isValid());
         }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QList<QPair<QString, QString>> dirs{{"HOME", "/home"},
-                                                  {"XDG_DATA_HOME", "/data"},
-                                                  {"XDG_CONFIG_HOME", "/config"},
-                                                  {"XDG_CACHE_HOME", "/cache"},
-                                                  {"logDir", "/log"}};
-        for (const auto &dir : dirs) {
-            QVERIFY(QDir().mkpath(m_home->path() + dir.second));
-            env.insert(dir.first, m_home->path() + dir.second);
-        }
+        const QProcessEnvironment env = OrvaneProcess::environment(m_home->path());
+        QVERIFY(QDir(m_home->path() + "/log").exists());
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::MergedChannels);
         m_process->setProcessEnvironment(env);

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <memory>
+#include "../mainwindow.h"
 #include "../orvanetest.h"
 
 class TestEditor : public QObject
@@ -23,15 +24,7 @@ private:
     QQuickWindow *start()
     {
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        m_engine->addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        m_engine->addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
-        m_engine->load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
-        if (m_engine->rootObjects().isEmpty())
-            return nullptr;
-        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
-        if (window && !QTest::qWaitForWindowExposed(window))
-            return nullptr;
-        return window;
+        return loadMainWindow(*m_engine);
     }
 
     static QString configPath()

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "../mainwindow.h"
 #include "../orvanetest.h"
 #include "framepixels.h"
 #include "programimageprovider.h"
@@ -91,19 +92,11 @@ private:
         if (m_options->parse(arguments).exitCode >= 0)
             return nullptr;
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        m_engine->addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        m_engine->addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
         m_engine->addImageProvider(QStringLiteral("program"), new ProgramImageProvider(m_output.get()));
         m_engine->setInitialProperties(
             {{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(m_options.get())},
              {QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(m_output.get())}});
-        m_engine->load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
-        if (m_engine->rootObjects().isEmpty())
-            return nullptr;
-        auto *window = qobject_cast<QQuickWindow *>(m_engine->rootObjects().first());
-        if (window && !QTest::qWaitForWindowExposed(window))
-            return nullptr;
-        return window;
+        return loadMainWindow(*m_engine);
     }
 
     void stop()

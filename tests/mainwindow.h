@@ -1,0 +1,21 @@
+#pragma once
+// The output window loaded in the test's own process, as the program loads it, from the QML
+// sources and the built plug-ins. Set initial properties and image providers on the engine first.
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTest>
+#include <QUrl>
+
+// The window once it is shown; null when the document did not load or the window never showed.
+inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
+{
+    engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
+    engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
+    engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+    if (engine.rootObjects().isEmpty())
+        return nullptr;
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    if (window && !QTest::qWaitForWindowExposed(window))
+        return nullptr;
+    return window;
+}
