@@ -13,27 +13,24 @@ namespace {
 const char *const playerElements[] = {"playbin",      "autoaudiosink", "volume",       "identity", "fakesink",
                                       "videoconvert", "videoscale",    "videobalance", "queue"};
 
-// The sink that autoaudiosink settles on here; empty when it cannot be told.
-QByteArray chosenAudioSink()
+// Whether the machine has a sound output that the layers' players would use: the sound server's
+// sink or ALSA's, opened as autoaudiosink would open them first. autoaudiosink itself is not asked:
+// with neither, it goes on to the OpenAL sink, whose library can abort the whole process while it
+// sets up its mixing thread.
+bool hasSoundOutput()
 {
-    GstElement *sink = gst_element_factory_make("autoaudiosink", nullptr);
-    if (!sink)
-        return QByteArray();
-    gst_object_ref_sink(sink);
-    QByteArray name;
-    if (gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS) {
-        GstIterator *children = gst_bin_iterate_elements(GST_BIN(sink));
-        GValue child = G_VALUE_INIT;
-        if (gst_iterator_next(children, &child) == GST_ITERATOR_OK) {
-            if (GstElementFactory *factory = gst_element_get_factory(GST_ELEMENT(g_value_get_object(&child))))
-                name = gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory));
-            g_value_unset(&child);
-        }
-        gst_iterator_free(children);
+    for (const char *name : {"pulsesink", "alsasink"}) {
+        GstElement *sink = gst_element_factory_make(name, nullptr);
+        if (!sink)
+            continue;
+        gst_object_ref_sink(sink);
+        const bool opens = gst_element_set_state(sink, GST_STATE_READY) == GST_STATE_CHANGE_SUCCESS;
+        gst_element_set_state(sink, GST_STATE_NULL);
+        gst_object_unref(sink);
+        if (opens)
+            return true;
     }
-    gst_element_set_state(sink, GST_STATE_NULL);
-    gst_object_unref(sink);
-    return name;
+    return false;
 }
 
 void warmUp(const QString &playerPlugin, bool chooseAudio)
@@ -42,7 +39,7 @@ void warmUp(const QString &playerPlugin, bool chooseAudio)
     // Without any sound output (no sound server, no device) autoaudiosink tries every audio sink
     // at every video start, on the GUI thread, before it settles on discarding the sound: tens
     // of milliseconds each time. Asked once here, the answer stands for the process.
-    if (chooseAudio && chosenAudioSink() == "fakesink")
+    if (chooseAudio && !hasSoundOutput())
         qputenv("QT_GSTREAMER_PLAYBIN_AUDIOSINK", "fakesink");
     GstRegistry *registry = gst_registry_get();
     for (const char *name : playerElements) {
