@@ -75,6 +75,90 @@ static QString applicationDataDir()
     return dir;
 }
 
+// The control port listens before the window exists, so a port that cannot be opened ends the
+// start with a reason instead of a window that nobody can reach.
+static bool openControlPort(const ProgramOptions &options, ControlServer &control)
+{
+    control.setToken(ProgramOptions::controlToken());
+    if (control.listen(QHostAddress(options.controlBind()), quint16(options.control())))
+        return true;
+    std::fputs(qPrintable(QStringLiteral("Can't open the control port %1:%2: %3\n")
+                              .arg(options.controlBind())
+                              .arg(options.control())
+                              .arg(control.errorString())),
+               stderr);
+    return false;
+}
+
+// Loads the window with the capabilities in `initial` and runs it until it closes; the exit status.
+static int runWindow(const QVariantMap &initial, ProgramOutput *output, StopSignals &stopSignals)
+{
+    int code = 1;
+    QQmlApplicationEngine engine;
+    // the parsed options and the capabilities they switch on, beyond the plain output
+    engine.setInitialProperties(initial);
+    if (output)
+        engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output));
+    // Each path goes in front: the bundle root is searched first, then plugins/ beside
+    // the executable (never beside the working directory), then Qt's own paths.
+    engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
+    engine.addImportPath(QStringLiteral(":/"));
+    engine.load(QUrl(QStringLiteral("qrc:/main.qml"), QUrl::TolerantMode));
+
+    // Without its window (a module missing from plugins/, a broken document) there is nothing
+    // for the operator to see or close: end with a failure status at once instead of running
+    // unseen until something kills the process. The engine has already written why to the log.
+    if (!engine.rootObjects().isEmpty()) {
+        QObject::connect(&stopSignals, &StopSignals::stopRequested,
+                         [&engine] { closeLikeTheOperator(qobject_cast<QWindow *>(engine.rootObjects().first())); });
+#ifdef ORVANE_TEST_BUILD
+        armTestCrash(engine);
+#endif
+        code = QGuiApplication::exec();
+    }
+    // the window is closed (by the operator, Save and Exit or a stop signal): pipelines get
+    // end-of-stream, so a recording is complete
+    if (output)
+        output->finish();
+    return code; // the engine and its documents go before the application object
+}
+
+// One output, once its command line is known to be good: its lock, its capabilities, its window.
+static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
+{
+    // before anything of the output is touched (the crash report takes the last run's marker)
+    // and before the video warm-up, so a second start prints its reason alone
+    OutputLock lock(applicationDataDir(), options.box());
+    const int locked = lockOutput(lock, options.box());
+    if (locked >= 0)
+        return locked;
+
+    videoPlayback.start();
+    CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"),
+                            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    crashReport.install();
+    StopSignals stopSignals;
+    ControlServer control;
+    // the layers' videos: the choice of videos folder, and why a video cannot play
+    VideoFolder videoFolder(options.videos());
+    VideoCheck videoCheck;
+    QVariantMap initial{{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
+                        {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)},
+                        {QStringLiteral("videoFolder"), QVariant::fromValue<QObject *>(&videoFolder)},
+                        {QStringLiteral("videoCheck"), QVariant::fromValue<QObject *>(&videoCheck)}};
+    if (options.control() > 0) {
+        if (!openControlPort(options, control))
+            return 2;
+        initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control));
+    }
+    std::unique_ptr<ProgramOutput> output; // outlives the window: it ends its streams after it
+    if (!makeProgramOutput(options, output))
+        return 2;
+    if (output)
+        initial.insert(QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get()));
+    return runWindow(initial, output.get(), stopSignals);
+}
+
 int main(int argc, char *argv[])
 {
     tracestamp::install();
@@ -93,93 +177,17 @@ int main(int argc, char *argv[])
     VideoPlayback videoPlayback(false);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
 
-    int code = 0;
-    {
-        QGuiApplication app(argc, argv);
-        QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-        QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-        QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
+    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
+    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
 
-        ProgramOptions options;
-        const ProgramOptions::Outcome parsed = options.parse(app.arguments().mid(1));
-        if (parsed.exitCode >= 0) {
-            std::fputs(qPrintable(parsed.err), stderr);
-            return parsed.exitCode;
-        }
-        // before anything of the output is touched (the crash report takes the last run's marker)
-        // and before the video warm-up, so a second start prints its reason alone
-        OutputLock lock(applicationDataDir(), options.box());
-        const int locked = lockOutput(lock, options.box());
-        if (locked >= 0)
-            return locked;
-
-        videoPlayback.start();
-        CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"),
-                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-        crashReport.install();
-        StopSignals stopSignals;
-
-        // The control port listens before the window exists, so a port that cannot be opened
-        // ends the start with a reason instead of a window that nobody can reach.
-        ControlServer control;
-        // the layers' videos: the choice of videos folder, and why a video cannot play
-        VideoFolder videoFolder(options.videos());
-        VideoCheck videoCheck;
-        QVariantMap initial{{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
-                            {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)},
-                            {QStringLiteral("videoFolder"), QVariant::fromValue<QObject *>(&videoFolder)},
-                            {QStringLiteral("videoCheck"), QVariant::fromValue<QObject *>(&videoCheck)}};
-        if (options.control() > 0) {
-            control.setToken(ProgramOptions::controlToken());
-            if (!control.listen(QHostAddress(options.controlBind()), quint16(options.control()))) {
-                std::fputs(qPrintable(QStringLiteral("Can't open the control port %1:%2: %3\n")
-                                          .arg(options.controlBind())
-                                          .arg(options.control())
-                                          .arg(control.errorString())),
-                           stderr);
-                return 2;
-            }
-            initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control));
-        }
-        std::unique_ptr<ProgramOutput> output; // outlives the window: it ends its streams after it
-        if (!makeProgramOutput(options, output))
-            return 2;
-        if (output)
-            initial.insert(QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get()));
-
-        {
-            QQmlApplicationEngine engine;
-            // the parsed options and the capabilities they switch on, beyond the plain output
-            engine.setInitialProperties(initial);
-            if (output)
-                engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output.get()));
-            // Each path goes in front: the bundle root is searched first, then plugins/ beside
-            // the executable (never beside the working directory), then Qt's own paths.
-            engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));
-            engine.addImportPath(QStringLiteral(":/"));
-            engine.load(QUrl(QStringLiteral("qrc:/main.qml"), QUrl::TolerantMode));
-
-            // Without its window (a module missing from plugins/, a broken document) there is
-            // nothing for the operator to see or close: end with a failure status at once instead
-            // of running unseen until something kills the process. The engine has already written
-            // why to the log.
-            if (engine.rootObjects().isEmpty()) {
-                code = 1;
-            } else {
-                QObject::connect(&stopSignals, &StopSignals::stopRequested, [&engine] {
-                    closeLikeTheOperator(qobject_cast<QWindow *>(engine.rootObjects().first()));
-                });
-#ifdef ORVANE_TEST_BUILD
-                armTestCrash(engine);
-#endif
-                code = app.exec();
-            }
-            // the window is closed (by the operator, Save and Exit or a stop signal): pipelines get
-            // end-of-stream, so a recording is complete
-            if (output)
-                output->finish();
-        } // the engine and its documents go before the application object
+    ProgramOptions options;
+    const ProgramOptions::Outcome parsed = options.parse(app.arguments().mid(1));
+    if (parsed.exitCode >= 0) {
+        std::fputs(qPrintable(parsed.err), stderr);
+        return parsed.exitCode;
     }
-    return code;
+    return runOutput(options, videoPlayback);
 }

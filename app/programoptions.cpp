@@ -120,7 +120,6 @@ ProgramOptions::Outcome ProgramOptions::early(int argc, char **argv)
 
 ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
 {
-    Outcome outcome;
     QStringList args = withOptionalValues(arguments);
     // "--box" as the last argument has always meant output 0; the parser would call it an error
     if (!args.isEmpty() && args.last() == QLatin1String("--box"))
@@ -135,55 +134,60 @@ ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
         else
             parser.addOption(QCommandLineOption(QLatin1String(o.name), QLatin1String(o.help)));
     }
-    if (!parser.parse(QStringList{QStringLiteral("orvane")} + args)) {
-        outcome.exitCode = 2;
-        outcome.err = parser.errorText() + QLatin1Char('\n') + usage();
-        return outcome;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        outcome.exitCode = 2;
-        outcome.err = QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().first()) + usage();
-        return outcome;
-    }
-    // bad values of --box keep their old meaning, output 0, exactly as the window reads them
+    if (!parser.parse(QStringList{QStringLiteral("orvane")} + args))
+        return bad(parser.errorText() + QLatin1Char('\n') + usage().chopped(1));
+    if (!parser.positionalArguments().isEmpty())
+        return bad(QStringLiteral("Unexpected argument: %1\n").arg(parser.positionalArguments().first())
+                   + usage().chopped(1));
+    m_box = boxAsTheWindowReadsIt(arguments);
+    const QString why = readValues(parser);
+    return why.isEmpty() ? Outcome() : bad(why);
+}
+
+// Bad values of --box keep their old meaning, output 0, exactly as the window reads them: the
+// argument after the first "--box" word. "--box=2" is not that word, so the program's other
+// per-output parts (its lock, its crash report) must not see 2 either.
+int ProgramOptions::boxAsTheWindowReadsIt(const QStringList &arguments)
+{
     static const QRegularExpression whole(QStringLiteral("^\\s*[+-]?\\d+\\s*$"));
-    // the window takes the argument after the first "--box" word; "--box=2" is not that word,
-    // so the program's other per-output parts (its lock, its crash report) must not see 2 either
     const int at = arguments.indexOf(QStringLiteral("--box"));
     const QString box = at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1) : QString();
-    m_box = whole.match(box).hasMatch() ? box.toInt() : 0;
+    return whole.match(box).hasMatch() ? box.toInt() : 0;
+}
 
+// The values of the options beyond --box; the reason of the first bad one, else empty.
+QString ProgramOptions::readValues(const QCommandLineParser &parser)
+{
     const QString why =
         checkControl(parser.value(QStringLiteral("control")), parser.value(QStringLiteral("control-bind")),
                      parser.isSet(QStringLiteral("control-bind")));
     if (!why.isEmpty())
-        return bad(why);
-
+        return why;
     if (parser.isSet(QStringLiteral("videos"))) {
         const QString videos = parser.value(QStringLiteral("videos"));
         m_videos = VideoFolder::folderUrl(videos);
         if (m_videos.isEmpty())
-            return bad(QStringLiteral("Bad value for --videos: \"%1\" (a folder: a path or a file: URL)").arg(videos));
+            return QStringLiteral("Bad value for --videos: \"%1\" (a folder: a path or a file: URL)").arg(videos);
     }
     m_program = parser.isSet(QStringLiteral("program"));
     if (m_program && !screenNumber(parser.value(QStringLiteral("program")), &m_programScreen))
-        return bad(QStringLiteral("--program %1: not a screen number (0, 1, ...)").arg(parser.value("program")));
+        return QStringLiteral("--program %1: not a screen number (0, 1, ...)").arg(parser.value("program"));
     m_key = parser.isSet(QStringLiteral("key"));
     if (m_key && !screenNumber(parser.value(QStringLiteral("key")), &m_keyScreen))
-        return bad(QStringLiteral("--key %1: not a screen number (0, 1, ...)").arg(parser.value("key")));
+        return QStringLiteral("--key %1: not a screen number (0, 1, ...)").arg(parser.value("key"));
     if (m_key && !m_program)
-        return bad(QStringLiteral("--key goes with --program: the key window follows the program window"));
+        return QStringLiteral("--key goes with --program: the key window follows the program window");
     m_outputs = parser.values(QStringLiteral("output"));
     for (const QString &pipeline : qAsConst(m_outputs)) {
         if (pipeline.trimmed().isEmpty())
-            return bad(QStringLiteral("--output: the pipeline text is empty"));
+            return QStringLiteral("--output: the pipeline text is empty");
     }
     if (parser.isSet(QStringLiteral("fps"))
         && !frameRate(parser.value(QStringLiteral("fps")), &m_fpsNumerator, &m_fpsDenominator))
-        return bad(QStringLiteral("--fps %1: not a frame rate (a whole number above 0 or a fraction such as "
-                                  "30000/1001, at most 1000)")
-                       .arg(parser.value(QStringLiteral("fps"))));
-    return outcome;
+        return QStringLiteral("--fps %1: not a frame rate (a whole number above 0 or a fraction such as "
+                              "30000/1001, at most 1000)")
+            .arg(parser.value(QStringLiteral("fps")));
+    return QString();
 }
 
 ProgramOptions::Outcome ProgramOptions::bad(const QString &message) const

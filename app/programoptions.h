@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QUrl>
 
+class QCommandLineParser;
+
 class ProgramOptions : public QObject
 {
     Q_OBJECT
@@ -68,6 +70,8 @@ public:
 
 private:
     Outcome bad(const QString &message) const;
+    static int boxAsTheWindowReadsIt(const QStringList &arguments);
+    QString readValues(const QCommandLineParser &parser);
     QString checkControl(const QString &port, const QString &bind, bool bindGiven);
 
     int m_box = 0;

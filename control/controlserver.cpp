@@ -238,20 +238,26 @@ bool ControlServer::nextLine(Connection *c, QByteArray &line, bool &tooLong)
     }
 }
 
+// A line that holds no JSON object: traced and answered without an id.
+void ControlServer::refuseLine(Connection *c, const QByteArray &line, const QJsonParseError &error)
+{
+    // a broken hello may still hold a token: the trace stops before it
+    const int token = line.indexOf("token");
+    const QByteArray shown = token >= 0 ? line.left(token) + "token ***" : line;
+    emit trace(QStringLiteral("control %1 %2").arg(c->peer, shortened(QString::fromUtf8(shown))));
+    // Qt reads only objects and arrays as documents: a bare value is JSON all the same
+    QJsonParseError inArray;
+    const bool json = error.error == QJsonParseError::NoError
+                      || QJsonDocument::fromJson("[" + line + "]", &inArray).array().size() == 1;
+    fail(c, QJsonValue::Null, json ? QStringLiteral("not an object") : QStringLiteral("not JSON"));
+}
+
 void ControlServer::handleLine(Connection *c, const QByteArray &line)
 {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-        // a broken hello may still hold a token: the trace stops before it
-        const int token = line.indexOf("token");
-        const QByteArray shown = token >= 0 ? line.left(token) + "token ***" : line;
-        emit trace(QStringLiteral("control %1 %2").arg(c->peer, shortened(QString::fromUtf8(shown))));
-        // Qt reads only objects and arrays as documents: a bare value is JSON all the same
-        QJsonParseError inArray;
-        const bool json = error.error == QJsonParseError::NoError
-                          || QJsonDocument::fromJson("[" + line + "]", &inArray).array().size() == 1;
-        fail(c, QJsonValue::Null, json ? QStringLiteral("not an object") : QStringLiteral("not JSON"));
+        refuseLine(c, line, error);
         return;
     }
     const QJsonObject message = doc.object();

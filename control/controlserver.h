@@ -17,6 +17,8 @@
 class QTcpServer;
 class QTcpSocket;
 
+struct QJsonParseError;
+
 class ControlServer : public QObject
 {
     Q_OBJECT
@@ -67,6 +69,7 @@ private:
     void turn(Connection *c);
     bool nextLine(Connection *c, QByteArray &line, bool &tooLong);
     void handleLine(Connection *c, const QByteArray &line);
+    void refuseLine(Connection *c, const QByteArray &line, const QJsonParseError &error);
     void hello(Connection *c, const QJsonObject &message);
     void answer(Connection *c, const QJsonValue &id, const QJsonObject &response);
     void fail(Connection *c, const QJsonValue &id, const QString &error);

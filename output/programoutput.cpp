@@ -252,52 +252,63 @@ void ProgramOutput::sendTick(long long index, bool fresh)
         ++m_late;
         ++m_minuteLate;
     }
-    const int width = m_current->width;
-    const int height = m_current->height;
-    if (!m_pipelines.empty()) {
-        GstBuffer *buffer = nullptr;
-        if (fresh || !m_lastBuffer) {
-            const auto began = Clock::now();
-            buffer = gst_buffer_new_allocate(nullptr, m_current->pixels.size(), nullptr);
-            GstMapInfo map;
-            if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-                framepixels::toStraight(m_current->pixels.data(), map.data, static_cast<long long>(width) * height);
-                gst_buffer_unmap(buffer, &map);
-            }
-            m_conversionNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
-            ++m_conversions;
-        } else {
-            // a repeat shares the pixels of the frame before
-            buffer = gst_buffer_copy(m_lastBuffer);
-        }
-        const guint64 pts =
-            gst_util_uint64_scale(static_cast<guint64>(index), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
-        const guint64 next =
-            gst_util_uint64_scale(static_cast<guint64>(index + 1), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
-        GST_BUFFER_PTS(buffer) = pts;
-        GST_BUFFER_DTS(buffer) = pts;
-        GST_BUFFER_DURATION(buffer) = next - pts;
-        GST_BUFFER_OFFSET(buffer) = static_cast<guint64>(index);
-        for (auto &pipeline : m_pipelines)
-            pipeline->push(gst_buffer_ref(buffer), width, height);
-        if (m_lastBuffer)
-            gst_buffer_unref(m_lastBuffer);
-        m_lastBuffer = buffer;
-    }
-    if (fresh && m_viewed) {
-        QImage view(width, height, QImage::Format_RGBA8888_Premultiplied);
-        std::memcpy(view.bits(), m_current->pixels.data(), m_current->pixels.size());
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_view = view;
-            m_viewNumber = static_cast<int>(index & 0x7fffffff);
-        }
-        QMetaObject::invokeMethod(this, "publishFrame", Qt::QueuedConnection,
-                                  Q_ARG(int, static_cast<int>(index & 0x7fffffff)));
-    }
+    if (!m_pipelines.empty())
+        pushToPipelines(index, fresh);
+    if (fresh && m_viewed)
+        publishView(index);
     const long long perMinute = (60LL * m_fpsNumerator + m_fpsDenominator / 2) / m_fpsDenominator;
     if (m_minuteSent >= perMinute)
         minuteReport(false);
+}
+
+// The frame of tick `index` to every pipeline, stamped from the pipelines' start: the current
+// pixels in straight alpha, or a repeat of the frame before when none came in time.
+void ProgramOutput::pushToPipelines(long long index, bool fresh)
+{
+    const int width = m_current->width;
+    const int height = m_current->height;
+    GstBuffer *buffer = nullptr;
+    if (fresh || !m_lastBuffer) {
+        const auto began = Clock::now();
+        buffer = gst_buffer_new_allocate(nullptr, m_current->pixels.size(), nullptr);
+        GstMapInfo map;
+        if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+            framepixels::toStraight(m_current->pixels.data(), map.data, static_cast<long long>(width) * height);
+            gst_buffer_unmap(buffer, &map);
+        }
+        m_conversionNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
+        ++m_conversions;
+    } else {
+        // a repeat shares the pixels of the frame before
+        buffer = gst_buffer_copy(m_lastBuffer);
+    }
+    const guint64 pts =
+        gst_util_uint64_scale(static_cast<guint64>(index), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
+    const guint64 next =
+        gst_util_uint64_scale(static_cast<guint64>(index + 1), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
+    GST_BUFFER_PTS(buffer) = pts;
+    GST_BUFFER_DTS(buffer) = pts;
+    GST_BUFFER_DURATION(buffer) = next - pts;
+    GST_BUFFER_OFFSET(buffer) = static_cast<guint64>(index);
+    for (auto &pipeline : m_pipelines)
+        pipeline->push(gst_buffer_ref(buffer), width, height);
+    if (m_lastBuffer)
+        gst_buffer_unref(m_lastBuffer);
+    m_lastBuffer = buffer;
+}
+
+// The frame for the feed windows, handed to the GUI thread.
+void ProgramOutput::publishView(long long index)
+{
+    QImage view(m_current->width, m_current->height, QImage::Format_RGBA8888_Premultiplied);
+    std::memcpy(view.bits(), m_current->pixels.data(), m_current->pixels.size());
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_view = view;
+        m_viewNumber = static_cast<int>(index & 0x7fffffff);
+    }
+    QMetaObject::invokeMethod(this, "publishFrame", Qt::QueuedConnection,
+                              Q_ARG(int, static_cast<int>(index & 0x7fffffff)));
 }
 
 // Frames sent and late, traced every minute and at exit; a minute with more than 1 % late

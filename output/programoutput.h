@@ -87,6 +87,8 @@ private:
     void releaseGl();
     void run();
     void sendTick(long long index, bool fresh);
+    void pushToPipelines(long long index, bool fresh);
+    void publishView(long long index);
     void minuteReport(bool atExit);
 
     struct Raw
