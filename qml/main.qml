@@ -433,12 +433,39 @@ ApplicationWindow {
         property bool previewEnabled: true
     }
 
-    FileDialog {
+    // The folder dialog is built when it first opens: building it took a sixth of every start,
+    // and only a start without a data directory shows it. Until then this object answers for it
+    // with the same title, folder, visibility, open and close.
+    QtObject {
         id: dialogDirectory
         objectName: "dialogDirectory"
-        title: qsTr("Please choose Orvane root directory. For example C:/Tezlan/Layers.")
-        selectFolder: true
-        onAccepted: dataUrl = fileUrl
+        readonly property string title: qsTr("Please choose Orvane root directory. For example C:/Tezlan/Layers.")
+        readonly property bool selectFolder: true
+        property url folder
+        property QtObject dialog: null
+        readonly property bool visible: dialog ? dialog.visible : false
+        readonly property url fileUrl: dialog ? dialog.fileUrl : ""
+
+        function open() {
+            if (!dialog)
+                dialog = folderDialog.createObject(dialogDirectory)
+            dialog.open()
+        }
+
+        function close() {
+            if (dialog)
+                dialog.close()
+        }
+    }
+
+    Component {
+        id: folderDialog
+        FileDialog {
+            title: dialogDirectory.title
+            selectFolder: dialogDirectory.selectFolder
+            folder: dialogDirectory.folder
+            onAccepted: dataUrl = fileUrl
+        }
     }
 
     Component.onCompleted: completionSteps()
