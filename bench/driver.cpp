@@ -367,6 +367,19 @@ struct CommandRows
     Row cue99{"2d", "Cue on an unloaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
     Row ejectOne{"2e", "Eject on a loaded layer, median", "JSON round trip of its 2 records", "us", {}, {}};
     Row eject99{"2f", "Eject on a loaded layer, 99th percentile", "same, 99th percentile", "us", {}, {}};
+    // the share of a slow command that was work: the rest waited for a core
+    Row playCpu99{"2g",
+                  "Play on a loaded layer, 99th percentile of the window thread's CPU time",
+                  "wall time, 99th percentile (2b)",
+                  "us",
+                  {},
+                  {}};
+    Row cueCpu99{"2h",
+                 "Cue on an unloaded layer, 99th percentile of the window thread's CPU time",
+                 "wall time, 99th percentile (2d)",
+                 "us",
+                 {},
+                 {}};
     Row ejectAll{"3", "Eject All over 12 loaded layers, median", "12 x single Eject (median)", "us", {}, {}};
 
     void add(const QJsonObject &r)
@@ -385,6 +398,10 @@ struct CommandRows
         ejectOne.base.push_back(median(fromJson(base.value("eject"))));
         eject99.value.push_back(percentile(fromJson(r.value("eject")), 99));
         eject99.base.push_back(percentile(fromJson(base.value("eject")), 99));
+        playCpu99.value.push_back(percentile(fromJson(r.value("playCpu")), 99));
+        playCpu99.base.push_back(play99.value.back());
+        cueCpu99.value.push_back(percentile(fromJson(r.value("cueCpu")), 99));
+        cueCpu99.base.push_back(cue99.value.back());
         ejectAll.value.push_back(median(fromJson(r.value("ejectAll"))));
         ejectAll.base.push_back(r.value("layers").toInt() * eject);
     }
@@ -440,7 +457,7 @@ void commandFigures(const Config &c, Results &res)
         }
     }
     res.rows << command.play << command.play99 << command.cue << command.cue99 << command.ejectOne << command.eject99
-             << command.ejectAll;
+             << command.playCpu99 << command.cueCpu99 << command.ejectAll;
     res.rows << growth.grow48 << growth.grow99 << growth.grow99p;
 }
 
@@ -486,13 +503,21 @@ void renderingFigures(const Config &c, Results &res)
                  "ms",
                  {},
                  {}};
+    // what the window adds to the drawing it cannot avoid: the same boxes through one texture view
+    Row busyFloor{"4f",
+                  "Frame work (animate to swap), 99th percentile, 12 placeholders shown",
+                  "bare window, 12 rotating boxes through one preview-sized texture view",
+                  "ms",
+                  {},
+                  {}};
     // a window where nothing visible changes swaps no frame but the clock's, once a second
     Row hiddenRate{"4e", "Frames swapped with every layer hidden", "the clock's tick", "per s", {}, {}};
     for (int run = 0; run < c.renderRuns; ++run) {
         const QStringList seconds{"--seconds", QString::number(c.renderSeconds)};
         const QJsonObject r = host("render", seconds);
         const QJsonObject b = host("bare-render", seconds);
-        if (r.isEmpty() || b.isEmpty()) {
+        const QJsonObject f = host("bare-preview", seconds);
+        if (r.isEmpty() || b.isEmpty() || f.isEmpty()) {
             res.failed = true;
             break;
         }
@@ -508,10 +533,12 @@ void renderingFigures(const Config &c, Results &res)
         busy99.base.push_back(percentile(fromJson(r.value("hiddenBusy")), 99));
         busyBare.value.push_back(busy99.value.back());
         busyBare.base.push_back(percentile(fromJson(b.value("busy")), 99));
+        busyFloor.value.push_back(busy99.value.back());
+        busyFloor.base.push_back(percentile(fromJson(f.value("busy")), 99));
         hiddenRate.value.push_back(r.value("hiddenFramesPerSecond").toDouble());
         hiddenRate.base.push_back(1);
     }
-    res.rows << frame << frame99 << busy99 << busyBare << hiddenRate;
+    res.rows << frame << frame99 << busy99 << busyBare << hiddenRate << busyFloor;
 }
 
 // 5: resident size after start and after many operator commands.

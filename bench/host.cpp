@@ -27,6 +27,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <thread>
+#include <ctime>
 #include <unistd.h>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -189,20 +190,32 @@ void warmUp(Window &w, const Options &o)
     }
 }
 
-// One operator command on the selected layer: its time, and how many commands it sent.
+// CPU time of the calling thread, in µs.
+double threadCpuUs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
+}
+
+// One operator command on the selected layer: its time, the window thread's CPU time within it
+// (the rest is waiting for a core that the renderer or the display server holds), and how many
+// commands it sent.
 struct Sent
 {
     double us;
+    double cpuUs;
     double commands;
 };
 
 Sent timedSend(Window &w, const QString &type)
 {
     const double g = w.guid();
+    const double cpu = threadCpuUs();
     const qint64 t = clockNs.nsecsElapsed();
     w.send(type);
     const double us = usSince(t);
-    return {us, w.guid() - g};
+    return {us, threadCpuUs() - cpu, w.guid() - g};
 }
 
 // Figure 2 and the single Eject of figure 3: Play on a loaded layer (Eject, Cue and Play sent),
@@ -210,7 +223,7 @@ Sent timedSend(Window &w, const QString &type)
 void singleCommands(Window &w, const Options &o, QJsonObject &out, QStringList &problems)
 {
     const int n = w.layers();
-    std::vector<double> play, eject, cue;
+    std::vector<double> play, eject, cue, playCpu, cueCpu;
     for (int k = 0; k < o.iterations; ++k) {
         const int layer = k % n;
         w.selectLayer(layer);
@@ -218,6 +231,7 @@ void singleCommands(Window &w, const Options &o, QJsonObject &out, QStringList &
 
         Sent r = timedSend(w, QStringLiteral("DSK_Play"));
         play.push_back(r.us);
+        playCpu.push_back(r.cpuUs);
         if (r.commands != 3 || !w.isLoaded(layer))
             problems << QStringLiteral("Play on loaded layer %1 sent %2 commands").arg(layer + 1).arg(r.commands);
         pump(0);
@@ -230,6 +244,7 @@ void singleCommands(Window &w, const Options &o, QJsonObject &out, QStringList &
 
         r = timedSend(w, QStringLiteral("DSK_Cue"));
         cue.push_back(r.us);
+        cueCpu.push_back(r.cpuUs);
         if (r.commands != 1 || !w.isLoaded(layer))
             problems << QStringLiteral("Cue on unloaded layer %1 sent %2 commands").arg(layer + 1).arg(r.commands);
         pump(0);
@@ -237,6 +252,8 @@ void singleCommands(Window &w, const Options &o, QJsonObject &out, QStringList &
     out.insert(QStringLiteral("play"), toJson(play));
     out.insert(QStringLiteral("eject"), toJson(eject));
     out.insert(QStringLiteral("cue"), toJson(cue));
+    out.insert(QStringLiteral("playCpu"), toJson(playCpu));
+    out.insert(QStringLiteral("cueCpu"), toJson(cueCpu));
 }
 
 // Figure 3: Eject All over every layer, each loaded first.
@@ -867,10 +884,21 @@ bool traceTo(const QString &path)
     return true;
 }
 
-// The output window (or with `bare` the frame-work baseline's window) loaded into `engine` and
-// shown with its first frame; null after a message. With `output` the window gets it as the
-// program hands it over for --output.
-QQuickWindow *loadWindow(QQmlApplicationEngine &engine, bool bare, ProgramOutput *output)
+// The frame-work baselines' windows, by host mode: a bare window with one rotating rectangle, and
+// the floor of 12 rotating boxes through one preview-sized texture view.
+QString bareDocument(const QString &mode)
+{
+    if (mode == QLatin1String("bare-render"))
+        return QStringLiteral(ORVANE_BENCH_BARE_ANIMATED);
+    if (mode == QLatin1String("bare-preview"))
+        return QStringLiteral(ORVANE_BENCH_BARE_PREVIEW);
+    return QString();
+}
+
+// The output window (or a frame-work baseline's window, `bare`) loaded into `engine` and shown
+// with its first frame; null after a message. With `output` the window gets it as the program
+// hands it over for --output.
+QQuickWindow *loadWindow(QQmlApplicationEngine &engine, const QString &bare, ProgramOutput *output)
 {
     // ORVANE_BENCH_QML_DIR measures a changed copy of the documents against the tree's own
     const QString qmlDir = qEnvironmentVariable("ORVANE_BENCH_QML_DIR", QStringLiteral(ORVANE_QML_DIR));
@@ -880,8 +908,7 @@ QQuickWindow *loadWindow(QQmlApplicationEngine &engine, bool bare, ProgramOutput
         engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output));
         engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output)}});
     }
-    engine.load(bare ? QUrl::fromLocalFile(QStringLiteral(ORVANE_BENCH_BARE_ANIMATED))
-                     : QUrl::fromLocalFile(qmlDir + QStringLiteral("/main.qml")));
+    engine.load(QUrl::fromLocalFile(bare.isEmpty() ? qmlDir + QStringLiteral("/main.qml") : bare));
     auto *window =
         engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (!window) {
@@ -932,8 +959,8 @@ int runHost(int argc, char *argv[])
         }
         engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
     }
-    const bool bare = o.mode == QLatin1String("bare-render");
-    QQuickWindow *window = loadWindow(engine, bare, output.get());
+    const bool bare = !bareDocument(o.mode).isEmpty();
+    QQuickWindow *window = loadWindow(engine, bareDocument(o.mode), output.get());
     if (!window)
         return 2;
     pump(200);
