@@ -690,6 +690,47 @@ ApplicationWindow {
         }
     }
 
+    // The first frame a layer shows is drawn into the preview's texture with materials that no
+    // frame before it used there (a turned box, large text): the software renderer builds its code
+    // for them at that moment, and the operator's first Play waited some 80 ms for that frame.
+    // Once the window has shown its first frame, a one-pixel texture view out of sight draws such
+    // content once, and goes after its frame.
+    Loader {
+        id: layerMaterials
+        objectName: "layerMaterials"
+        x: -2
+        y: -2
+        // frames swapped since the window was shown, counted until the view is gone
+        property int frames: 0
+        active: frames === 1 || frames === 2
+        sourceComponent: ShaderEffectSource {
+            width: 1
+            height: 1
+            sourceItem: Item {
+                width: 480
+                height: 270
+                // turned, as a placeholder's box is: a turned item is drawn on its own
+                Rectangle {
+                    anchors.fill: parent
+                    rotation: 10
+                    color: "red"
+                    Text {
+                        anchors.centerIn: parent
+                        text: "SCENE"
+                        color: "white"
+                        font.pixelSize: 64
+                    }
+                }
+            }
+        }
+
+        Connections {
+            target: main
+            enabled: layerMaterials.frames < 3
+            function onFrameSwapped() { layerMaterials.frames += 1 }
+        }
+    }
+
     // ---- Program output: the composite to clean feed windows and GStreamer pipelines
     // Set by the start-up program with --program, --key or --output; null without them (and in
     // hosts that create the window themselves), and then nothing below is made.

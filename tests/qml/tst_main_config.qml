@@ -183,6 +183,36 @@ MainWindowTestCase {
         compare(stored().renderNumber, 12)
     }
 
+    // The folder dialog is built when it first opens; before that its name answers with the
+    // dialog's title, folder mode and visibility. Opened again, it is the same dialog.
+    function test_folder_dialog_built_when_opened() {
+        var w = createWindowOn(defaultText)
+        var dialog = findObject(w, "dialogDirectory")
+        compare(dialog.title, "Please choose Orvane root directory. For example C:/Tezlan/Layers.")
+        verify(dialog.selectFolder)
+        compare(dialog.visible, false)
+        compare(dialog.dialog, null, "not built on a start with a data directory")
+
+        w = createWindowOn({ "directory": "" })
+        dialog = findObject(w, "dialogDirectory")
+        var built = dialog.dialog
+        compare(built.title, dialog.title)
+        verify(built.selectFolder)
+        compare(dialog.visible, true)
+        dialog.close()
+        compare(dialog.visible, false)
+        dialog.open()
+        verify(dialog.dialog === built)
+        compare(dialog.visible, true)
+
+        // the folder the operator accepts (OK in the dialog) becomes the data directory
+        var folder = "file://" + Serialization.applicationDataDirPath
+        built.folder = folder
+        built.acceptSelection()
+        compare(String(w.dataUrl), folder)
+        compare(dialog.visible, false)
+    }
+
     function test_closing_stores_selection() {
         var w = createWindowOn(defaultText)
         w.currentLayer = 4

@@ -64,4 +64,16 @@ MainWindowTestCase {
         }
         main.send("DSK_Eject")
     }
+
+    // A new window draws a layer's kind of content once, out of sight, so that the first Play
+    // does not wait for the renderer; a few frames later none of it is left to draw.
+    function test_layer_materials_drawn_once() {
+        var w = createWindow()
+        var view = findObject(w.contentItem, "layerMaterials")
+        verify(view)
+        tryVerify(function () { return view.frames >= 3 }, 5000, "frames after the first")
+        compare(view.active, false)
+        compare(view.item, null)
+        verify(view.x + view.width <= 0 && view.y + view.height <= 0, "out of sight")
+    }
 }
