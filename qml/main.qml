@@ -691,36 +691,50 @@ ApplicationWindow {
     }
 
     // The first frame a layer shows is drawn into the preview's texture with materials that no
-    // frame before it used there (a turned box, large text): the software renderer builds its code
-    // for them at that moment, and the operator's first Play waited some 80 ms for that frame.
-    // Once the window has shown its first frame, a one-pixel texture view out of sight draws such
-    // content once, and goes after its frame.
+    // frame before it used there (a turned box, large text), and the clock's first text (a second
+    // after the start) is the window's first outlined text: the software renderer builds its code
+    // for each at that moment, and that frame took 80 to 200 ms, the operator's first Play waiting
+    // for it. Once the window has shown its first frame, such content is drawn once out of sight:
+    // through a one-pixel texture view, and straight into the window. It goes after its frame.
     Loader {
         id: layerMaterials
         objectName: "layerMaterials"
         x: -2
         y: -2
-        // frames swapped since the window was shown, counted until the view is gone
+        // frames swapped since the window was shown, counted until the content is gone
         property int frames: 0
         active: frames === 1 || frames === 2
-        sourceComponent: ShaderEffectSource {
-            width: 1
-            height: 1
-            sourceItem: Item {
-                width: 480
-                height: 270
-                // turned, as a placeholder's box is: a turned item is drawn on its own
-                Rectangle {
-                    anchors.fill: parent
-                    rotation: 10
-                    color: "red"
-                    Text {
-                        anchors.centerIn: parent
-                        text: "SCENE"
-                        color: "white"
-                        font.pixelSize: 64
+        sourceComponent: Item {
+            ShaderEffectSource {
+                width: 1
+                height: 1
+                sourceItem: Item {
+                    width: 480
+                    height: 270
+                    // turned, as a placeholder's box is: a turned item is drawn on its own
+                    Rectangle {
+                        anchors.fill: parent
+                        rotation: 10
+                        color: "red"
+                        Text {
+                            anchors.centerIn: parent
+                            text: "SCENE"
+                            color: "white"
+                            font.pixelSize: 64
+                        }
                     }
                 }
+            }
+
+            // as the clock draws its text, with every character it shows, wholly outside the window
+            Text {
+                x: -width
+                y: -height
+                text: "0123456789 -:()"
+                font.pixelSize: 20
+                color: "white"
+                style: Text.Outline
+                opacity: 0.1
             }
         }
 
