@@ -44,6 +44,10 @@ MainWindowTestCase {
         compare(a.ok, true)
         compare(a.guids.length, 2)
         tryCompare(layer, "opacity", 1, 5000)
+        // the Play falls due at the scheduler's next beat (200 ms) and fades in again: wait for
+        // that fade too, so that the Stop below is the only change left
+        wait(300)
+        tryCompare(layer, "opacity", 1, 5000)
         // every change of tally is one of the picture: on air exactly while drawn with an opacity
         // above 0 (the layer fades in at once and again when the Play falls due)
         var tallies = port.tallies()
