@@ -959,8 +959,9 @@ int runHost(int argc, char *argv[])
         }
         engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
     }
-    const bool bare = !bareDocument(o.mode).isEmpty();
-    QQuickWindow *window = loadWindow(engine, bareDocument(o.mode), output.get());
+    const QString bareFile = bareDocument(o.mode);
+    const bool bare = !bareFile.isEmpty();
+    QQuickWindow *window = loadWindow(engine, bareFile, output.get());
     if (!window)
         return 2;
     pump(200);

@@ -444,7 +444,6 @@ ApplicationWindow {
         property url folder
         property QtObject dialog: null
         readonly property bool visible: dialog ? dialog.visible : false
-        readonly property url fileUrl: dialog ? dialog.fileUrl : ""
 
         function open() {
             if (!dialog)
@@ -693,7 +692,7 @@ ApplicationWindow {
     // The first frame a layer shows is drawn into the preview's texture with materials that no
     // frame before it used there (a turned box, large text), and the clock's first text (a second
     // after the start) is the window's first outlined text: the software renderer builds its code
-    // for each at that moment, and that frame took 80 to 200 ms, the operator's first Play waiting
+    // for each at that moment, and that frame took 80 to 220 ms, the operator's first Play waiting
     // for it. Once the window has shown its first frame, such content is drawn once out of sight:
     // through a one-pixel texture view, and straight into the window. It goes after its frame.
     Loader {

@@ -77,7 +77,7 @@ TestCase {
         tryCompare(w.contentItem, "height", initial.height || contentSize.height)
         // the second frame of a new window draws a layer's kind of content once, which keeps the
         // renderer busy for a moment: the test's first click comes after it
-        var materials = findBelow(w.contentItem, function (o) { return o.objectName === "layerMaterials" })
+        var materials = findObject(w.contentItem, "layerMaterials")
         if (materials)
             tryVerify(function () { return materials.frames >= 2 }, 5000, "the window's second frame")
         return w
