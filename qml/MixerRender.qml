@@ -232,7 +232,10 @@ PreserveAspectFit {
             visible = true
             return
         }
-        opacity = 0
+        // a fade-in still running goes on from where it is: dropping it to transparent here would
+        // take the layer off air for a frame (and its tally with it) in the middle of the fade
+        if (!animFadeIn.running)
+            opacity = 0
         animFadeIn.duration = length
         animFadeIn.start()
         visible = true

@@ -118,7 +118,10 @@ LayerHost {
             startReference(0, 1, 500)
             r.fadeIn({ params: { transition_type: "Fade", transition_duration: 5000000 } })
             tryVerify(function () { return ref.opacity > 0.3 })
+            var reached = r.opacity
+            verify(reached > 0)
             r.fadeIn({ params: { transition_type: "Fade", transition_duration: 50000000 } })
+            compare(r.opacity, reached, "not dropped to transparent for a frame")
             tryCompare(ref, "opacity", 1)
             tryCompare(r, "opacity", 1, 100)
 
