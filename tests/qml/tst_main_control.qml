@@ -43,13 +43,12 @@ MainWindowTestCase {
         var a = port.ask({ "do": "play", "layer": 4, "record": fade })
         compare(a.ok, true)
         compare(a.guids.length, 2)
-        tryCompare(layer, "opacity", 1, 5000)
-        // the Play falls due at the scheduler's next beat (200 ms) and fades in again: wait for
-        // that fade too, so that the Stop below is the only change left
-        wait(300)
+        // the Play also falls due at a beat half a second on and fades in again if its first fade
+        // has ended by then: wait for that too, so that the Stop below is the only change left
+        tryVerify(function () { return layer.waiting.length === 0 }, 5000, "the Play falls due")
         tryCompare(layer, "opacity", 1, 5000)
         // every change of tally is one of the picture: on air exactly while drawn with an opacity
-        // above 0 (the layer fades in at once and again when the Play falls due)
+        // above 0
         var tallies = port.tallies()
         verify(tallies.length > 0)
         for (var i = 0; i < tallies.length; ++i) {
