@@ -128,14 +128,14 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
 {
     // before anything of the output is touched (the crash report takes the last run's marker)
     // and before the video warm-up, so a second start prints its reason alone
-    OutputLock lock(applicationDataDir(), options.box());
+    const QString dataDir = applicationDataDir();
+    OutputLock lock(dataDir, options.box());
     const int locked = lockOutput(lock, options.box());
     if (locked >= 0)
         return locked;
 
     videoPlayback.start();
-    CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"),
-                            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"), dataDir);
     crashReport.install();
     StopSignals stopSignals;
     ControlServer control;

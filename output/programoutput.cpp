@@ -198,6 +198,12 @@ void ProgramOutput::releaseGl()
     m_framebuffer = 0;
 }
 
+// Nanoseconds from the output's start to frame `index`, exact for a fractional rate such as 30000/1001.
+unsigned long long ProgramOutput::frameTimeNs(long long index) const
+{
+    return gst_util_uint64_scale(static_cast<guint64>(index), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
+}
+
 // Clock thread: one frame every 1/RATE from the first frame read back, stamped from there.
 void ProgramOutput::run()
 {
@@ -216,9 +222,7 @@ void ProgramOutput::run()
         pipeline->start();
     const auto start = Clock::now();
     const auto tickTime = [this, start](long long index) {
-        return start
-               + std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(
-                   gst_util_uint64_scale(static_cast<guint64>(index), GST_SECOND * m_fpsDenominator, m_fpsNumerator)));
+        return start + std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(frameTimeNs(index)));
     };
     for (long long index = 0;; ++index) {
         bool fresh = false;
@@ -282,13 +286,10 @@ void ProgramOutput::pushToPipelines(long long index, bool fresh)
         // a repeat shares the pixels of the frame before
         buffer = gst_buffer_copy(m_lastBuffer);
     }
-    const guint64 pts =
-        gst_util_uint64_scale(static_cast<guint64>(index), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
-    const guint64 next =
-        gst_util_uint64_scale(static_cast<guint64>(index + 1), GST_SECOND * m_fpsDenominator, m_fpsNumerator);
+    const guint64 pts = frameTimeNs(index);
     GST_BUFFER_PTS(buffer) = pts;
     GST_BUFFER_DTS(buffer) = pts;
-    GST_BUFFER_DURATION(buffer) = next - pts;
+    GST_BUFFER_DURATION(buffer) = frameTimeNs(index + 1) - pts;
     GST_BUFFER_OFFSET(buffer) = static_cast<guint64>(index);
     for (auto &pipeline : m_pipelines)
         pipeline->push(gst_buffer_ref(buffer), width, height);

@@ -85,6 +85,7 @@ private:
     void afterSynchronizing();
     void afterRendering();
     void releaseGl();
+    unsigned long long frameTimeNs(long long index) const;
     void run();
     void sendTick(long long index, bool fresh);
     void pushToPipelines(long long index, bool fresh);

@@ -15,12 +15,10 @@ packages=(
   qml-module-qtmultimedia qml-module-qttest
   libqt5multimedia5-plugins gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base-apps
   libgl1-mesa-dri libgl-dev xvfb xauth fonts-dejavu-core openbox
   git clang-format
   dpkg-dev file desktop-file-utils systemd
-  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base-apps
-  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
 )
 
 missing=()

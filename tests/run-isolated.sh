@@ -15,6 +15,18 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
+# Waits up to 10 s until `[ FLAG FILE ]` holds (the server NAME has started); otherwise ends the
+# run with NAME's log.
+started() {
+  local flag=$1 file=$2 name=$3 log=$4
+  for _ in $(seq 200); do
+    [ "$flag" "$file" ] && return 0
+    sleep 0.05
+  done
+  echo "run-isolated: $name did not start" >&2
+  cat "$log" >&2
+  exit 1
+}
 export HOME="$tmp/home" XDG_DATA_HOME="$tmp/data" XDG_CONFIG_HOME="$tmp/config" \
        XDG_CACHE_HOME="$tmp/cache" XDG_RUNTIME_DIR="$tmp/runtime" logDir="$tmp/log" \
        ORVANE_TEST_TMP="$tmp" LC_ALL=C.UTF-8
@@ -25,29 +37,13 @@ if [ "${ORVANE_NEEDS_DISPLAY:-0}" = 1 ]; then
   # Xvfb picks a free display number itself and writes it to fd 3.
   Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$tmp/display" 2>"$tmp/xvfb.log" &
   xvfb=$!
-  for _ in $(seq 200); do
-    [ -s "$tmp/display" ] && break
-    sleep 0.05
-  done
-  if [ ! -s "$tmp/display" ]; then
-    echo "run-isolated: Xvfb did not start" >&2
-    cat "$tmp/xvfb.log" >&2
-    exit 1
-  fi
+  started -s "$tmp/display" Xvfb "$tmp/xvfb.log"
   export DISPLAY=":$(tr -d '[:space:]' < "$tmp/display")"
   if [ "${ORVANE_WINDOW_MANAGER:-}" = openbox ]; then
     # openbox runs its start-up command once it manages the screen
     openbox --sm-disable --startup "touch $tmp/wm-ready" >"$tmp/wm.log" 2>&1 &
     wm=$!
-    for _ in $(seq 200); do
-      [ -e "$tmp/wm-ready" ] && break
-      sleep 0.05
-    done
-    if [ ! -e "$tmp/wm-ready" ]; then
-      echo "run-isolated: openbox did not start" >&2
-      cat "$tmp/wm.log" >&2
-      exit 1
-    fi
+    started -e "$tmp/wm-ready" openbox "$tmp/wm.log"
   fi
 fi
 "$@"
