@@ -62,7 +62,8 @@ signals:
 private:
     struct Connection;
 
-    void accept();
+    void accept(bool settled);
+    void admit(QTcpSocket *socket);
     void closed(Connection *c);
     void drop(Connection *c, const QString &why);
     void scheduleTurn(Connection *c);
@@ -80,5 +81,6 @@ private:
     QByteArray m_token;
     QString m_error;
     int m_nextId = 1;
+    bool m_settling = false; // a refusal waits for clients leaving in the same turn
     std::map<int, Connection *> m_connections;
 };
