@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "controlport.h"
 #include "controlserver.h"
 #include "crashreport.h"
 #include "outputlock.h"
@@ -139,6 +140,7 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
     crashReport.install();
     StopSignals stopSignals;
     ControlServer control;
+    ControlPort controlPort(control);
     // the layers' videos: the choice of videos folder, and why a video cannot play
     VideoFolder videoFolder(options.videos());
     VideoCheck videoCheck;
@@ -149,7 +151,7 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
     if (options.control() > 0) {
         if (!openControlPort(options, control))
             return 2;
-        initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control));
+        initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&controlPort));
     }
     std::unique_ptr<ProgramOutput> output; // outlives the window: it ends its streams after it
     if (!makeProgramOutput(options, output))

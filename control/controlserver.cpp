@@ -1,9 +1,10 @@
 #include "controlserver.h"
 
+#include "controlverbs.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -11,10 +12,6 @@
 #include <vector>
 
 namespace {
-
-// Requests that the window carries out; hello and subscribe are the connection's own business.
-const QSet<QString> windowRequests = {"cue",      "play",     "stop",   "eject", "status",
-                                      "continue", "ejectAll", "select", "state", "scenes"};
 
 const int readChunk = 16 * 1024;
 const int traceLength = 500;   // characters of a request shown in the trace
@@ -312,13 +309,14 @@ void ControlServer::handleLine(Connection *c, const QByteArray &line)
         fail(c, id, QStringLiteral("missing do"));
         return;
     }
-    if (what == QJsonValue(QStringLiteral("subscribe"))) {
-        c->subscribed = true;
-        answer(c, id, {{"ok", true}});
+    const std::optional<ControlVerbs::Side> side = ControlVerbs::sideOf(what);
+    if (!side) {
+        fail(c, id, QStringLiteral("unknown do"));
         return;
     }
-    if (!what.isString() || !windowRequests.contains(what.toString())) {
-        fail(c, id, QStringLiteral("unknown do"));
+    if (*side == ControlVerbs::Side::Connection) { // subscribe: hello is done above
+        c->subscribed = true;
+        answer(c, id, {{"ok", true}});
         return;
     }
     c->pendingId = id;

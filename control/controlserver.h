@@ -2,7 +2,8 @@
 // The control port: automation, control surfaces and scripts drive the output over TCP, one JSON
 // object per line in both directions. This class carries the lines and keeps the limits (line
 // length, connections, output waiting for a client, the token); what a request does is up to
-// whoever handles `request` (the output window), which answers with `respond` before it returns.
+// whoever handles `request` (ControlPort, for the output window), which answers with `respond`
+// before it returns.
 // Everything runs on the thread that owns the object, with Qt's asynchronous sockets: a slow,
 // stalled or vanished client never makes that thread wait.
 #include <QByteArray>

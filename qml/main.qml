@@ -25,10 +25,11 @@ import "common"
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
 //   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
 //                    listMediaFolder, videoFailed
-//   Dispatch         send, sendAll (through dispatch), mixerQueue, resetAllRenders
+//   Dispatch         send, sendAll (through dispatch), keepSelection, mixerQueue, resetAllRenders
 //   Replies          reply, relay, listProblem, listWindowProblem, listWindowProblemOnce,
 //                    writeOutcome; the error list
-//   Control port     controlAnswer, controlCommand, controlSelect, controlState, layerOnAir;
+//   Control port     controlAnswer, controlCommand, controlSelect, controlUpdate, controlState,
+//                    layerOnAir;
 //                    replies, problems and tally to subscribed clients (with --control)
 //   Chrome           windowPlace, elapsedText, clockText, showSelected, selectorWidth, trigger,
 //                    continueFirst; the control bar, the clock and the function keys
@@ -1093,6 +1094,8 @@ ApplicationWindow {
     readonly property var collectorBallast: " ".repeat(2 * 1024 * 1024)
     property bool responceStale: false
     property bool currentStale: false
+    // Data for the next Cue instead of its scene's stored data (a control-port request's).
+    property var cueData: undefined
 
     function dispatch(action) {
         dispatching += 1
@@ -1145,6 +1148,11 @@ ApplicationWindow {
         }
         var queue = queues[currentIndex]
         var record = q ? q : (queue ? queue[type] : undefined)
+        if (type === "DSK_Cue" && cueData !== undefined && record && typeof record === "object") {
+            // this Cue carries the control port's data, not the scene's stored data
+            record = Object.assign({}, record, { "params": Object.assign({}, record.params, { "dsk_data": cueData }) })
+            cueData = undefined
+        }
         if (!record || typeof record !== "object") {
             p("Wrong currentIndex " + currentIndex + " guid=" + guid)
             // a scene whose record was replaced through the Queues panel by something else
@@ -1204,9 +1212,7 @@ ApplicationWindow {
     function sendAll(type) { dispatch(function () { sendAllNow(type) }) }
 
     function sendAllNow(type) {
-        var layer = currentLayer
-        var index = currentIndex
-        try {
+        keepSelection(function () {
             for (var i = 0; i < renders.count; ++i) {
                 currentLayer = i
                 var render = currentRender
@@ -1216,18 +1222,27 @@ ApplicationWindow {
                 currentIndex = getGraphicsIndex(render.name)
                 send(type)
             }
-        } finally {
-            putSelectionBack(layer, index)
-        }
+        })
     }
 
-    // The operator's selection after a nested dispatch, also one that failed half-way. Moving the
-    // layer refreshes the panels, which take a scene index of -1 to the first scene: set it again.
-    function putSelectionBack(layer, index) {
-        currentIndex = index
-        currentLayer = layer
-        if (currentIndex !== index)
+    // Runs `action`, which may move the selection, then puts the operator's selection back, also
+    // after a failure half-way. Moving the layer refreshes the panels, which take a scene index of
+    // -1 to the first scene: set it again. The operator's view is then the same as before: its
+    // panels need no new layout for it.
+    function keepSelection(action) {
+        var layer = currentLayer
+        var index = currentIndex
+        var stale = currentStale
+        try {
+            action()
+        } finally {
             currentIndex = index
+            currentLayer = layer
+            if (currentIndex !== index)
+                currentIndex = index
+            if (currentLayer === layer && currentIndex === index)
+                currentStale = stale
+        }
     }
 
     function resetAllRenders() {
@@ -1411,14 +1426,10 @@ ApplicationWindow {
         record.type = command
         record.params.layer_id = target.index
         // the operator's selection is the same before and after a relay
-        var layer = currentLayer
-        var index = currentIndex
-        try {
+        keepSelection(function () {
             currentLayer = target.index - 1
             send(command, record)
-        } finally {
-            putSelectionBack(layer, index)
-        }
+        })
     }
 
     // the first layer whose number, or loaded scene name, is `layer`
@@ -1465,15 +1476,15 @@ ApplicationWindow {
     }
 
     // ---- Control port: requests from automation and scripts go through dispatch as the buttons do
-    // The server of --control (set by the start-up program), null without the option. It carries
-    // the lines; here each request is checked and carried out, and replies, problems and tally go
-    // back to the subscribed clients.
+    // The window's side of --control (set by the start-up program), null without the option. It
+    // checks each request against this window's layers and scenes and hands on only good ones,
+    // with a "command" for those to a layer; replies, problems and tally go back to subscribers.
     property QtObject controlPort: null
-    readonly property var controlCommands: ({ "cue": "DSK_Cue", "play": "DSK_Play", "stop": "DSK_Stop",
-                                              "eject": "DSK_Eject", "status": "DSK_GetStatus",
-                                              "continue": "DSK_Continue" })
     // layer number -> the latest data.status of its replies
     property var controlStatus: ({})
+
+    Binding { target: controlPort; property: "layerCount"; value: renders.count }
+    Binding { target: controlPort; property: "scenes"; value: queues.map(getGraphicsId) }
 
     Connections {
         target: controlPort
@@ -1514,36 +1525,19 @@ ApplicationWindow {
             controlPort.broadcastEvent(JSON.stringify(event))
     }
 
+    // A checked request carried out; its answer.
     function controlAnswer(request) {
         var what = request["do"]
         if (what === "state")
             return controlState()
-        if (what === "scenes")
-            return { "ok": true, "scenes": queues.map(getGraphicsId) }
         if (what === "select")
             return controlSelect(request)
+        if (what === "update")
+            return controlUpdate(request.layer !== undefined ? request.layer : currentLayer + 1, request.data)
         if (what === "ejectAll")
             return { "ok": true, "guids": guidsOf(function () { sendAll("DSK_Eject") }) }
-        return controlCommand(controlCommands[what], request)
+        return { "ok": true, "guids": guidsOf(function () { controlCommand(request) }) }
     }
-
-    // The reason a request's layer, scene, record or trigger cannot be used, or an empty text.
-    function controlFault(request) {
-        var layer = request.layer
-        if (layer !== undefined
-                && !(typeof layer === "number" && layer === Math.floor(layer) && layer >= 1 && layer <= renders.count))
-            return "layer is not a whole number from 1 to " + renders.count
-        if (request.scene !== undefined && getGraphicsIndex(request.scene) < 0)
-            return "scene names no scene"
-        var record = request.record
-        if (record !== undefined && (record === null || typeof record !== "object" || Array.isArray(record)))
-            return "record is not an object"
-        if (request.trigger !== undefined && typeof request.trigger !== "string")
-            return "trigger is not text"
-        return ""
-    }
-
-    function controlError(text) { return { "ok": false, "error": text } }
 
     // The guids that `action` handed to layers, in order: pre-steps and relays included.
     function guidsOf(action) {
@@ -1555,43 +1549,29 @@ ApplicationWindow {
         return list
     }
 
-    // The command on the request's layer and scene, as the button would send it there; the
-    // operator's selection is put back afterwards, as around a relay.
-    function controlCommand(type, request) {
-        var fault = controlFault(request)
-        if (fault)
-            return controlError(fault)
+    // The command on the request's layer and scene, as the button would send it there.
+    function controlCommand(request) {
         var layer = request.layer !== undefined ? request.layer - 1 : currentLayer
         var index = request.scene !== undefined ? getGraphicsIndex(request.scene) : currentIndex
-        var guids = []
         dispatch(function () {
-            var savedLayer = currentLayer
-            var savedIndex = currentIndex
-            // the operator's view is the same afterwards: its panels need no new layout for it
-            var stale = currentStale
-            try {
+            keepSelection(function () {
                 currentLayer = layer
                 currentIndex = index
                 var queue = queues[currentIndex]
                 if (request.trigger !== undefined && queue && queue.DSK_Continue && queue.DSK_Continue.params)
                     queue.DSK_Continue.params.trigger_id = request.trigger
-                guids = guidsOf(function () { send(type, request.record) })
-            } finally {
-                putSelectionBack(savedLayer, savedIndex)
-                if (currentLayer === savedLayer && currentIndex === savedIndex)
-                    currentStale = stale
-            }
+                cueData = request.data
+                try {
+                    send(request.command, request.record)
+                } finally {
+                    cueData = undefined
+                }
+            })
         })
-        return { "ok": true, "guids": guids }
     }
 
     // As the operator's picks in the selectors: the choice is stored and the panels follow.
     function controlSelect(request) {
-        var fault = controlFault(request)
-        if (fault)
-            return controlError(fault)
-        if (request.layer === undefined && request.scene === undefined)
-            return controlError("nothing to select: give layer or scene")
         if (request.layer !== undefined) {
             currentLayer = request.layer - 1
             settings.currentLayer = currentLayer
@@ -1605,6 +1585,14 @@ ApplicationWindow {
             }
         }
         return { "ok": true }
+    }
+
+    // New data for the template on air on a layer, without a new Cue.
+    function controlUpdate(layer, data) {
+        var render = renders.itemAt(layer - 1)
+        if (render && render.templateUpdate(data))
+            return { "ok": true }
+        return { "ok": false, "error": "no template on layer " + layer }
     }
 
     function controlState() {
