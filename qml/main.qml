@@ -29,8 +29,7 @@ import "common"
 //   Replies          reply, relay, listProblem, listWindowProblem, listWindowProblemOnce,
 //                    writeOutcome; the error list
 //   Control port     controlAnswer, controlCommand, controlSelect, controlUpdate, controlState,
-//                    layerOnAir;
-//                    replies, problems and tally to subscribed clients (with --control)
+//                    layerOnAir; replies, problems and tally to subscribed clients (with --control)
 //   Chrome           windowPlace, elapsedText, clockText, showSelected, selectorWidth, trigger,
 //                    continueFirst; the control bar, the clock and the function keys
 //   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, makeSceneFolder,
@@ -1587,7 +1586,7 @@ ApplicationWindow {
         return { "ok": true }
     }
 
-    // New data for the template on air on a layer, without a new Cue.
+    // New data for the template loaded on a layer, without a new Cue.
     function controlUpdate(layer, data) {
         var render = renders.itemAt(layer - 1)
         if (render && render.templateUpdate(data))
