@@ -20,28 +20,18 @@ class TestControlVerbs : public QObject
     Q_OBJECT
 
 private slots:
+    // The texts of the other keys are checked end to end (tst_controlport).
     void faults_data()
     {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QString>("error");
         const QString layers = "layer is not a whole number from 1 to 7";
-        for (const char *layer : {"0", "8", "2.5", "\"4\"", "null", "true"})
-            QTest::newRow(layer) << ("{\"do\":\"cue\",\"layer\":" + QByteArray(layer) + "}") << layers;
-        QTest::newRow("select layer") << QByteArray("{\"do\":\"select\",\"layer\":8}") << layers;
-        QTest::newRow("update layer") << QByteArray("{\"do\":\"update\",\"layer\":0,\"data\":{}}") << layers;
-        QTest::newRow("scene") << QByteArray("{\"do\":\"play\",\"scene\":\"open\"}") << "scene names no scene";
-        QTest::newRow("scene number") << QByteArray("{\"do\":\"select\",\"scene\":1}") << "scene names no scene";
-        QTest::newRow("record list") << QByteArray("{\"do\":\"stop\",\"record\":[]}") << "record is not an object";
-        QTest::newRow("record null") << QByteArray("{\"do\":\"eject\",\"record\":null}") << "record is not an object";
-        QTest::newRow("trigger") << QByteArray("{\"do\":\"continue\",\"trigger\":5}") << "trigger is not text";
+        QTest::newRow("layer") << QByteArray("{\"do\":\"update\",\"layer\":8,\"data\":{}}") << layers;
+        QTest::newRow("layer before scene") << QByteArray("{\"do\":\"status\",\"scene\":\"x\",\"layer\":9}") << layers;
         QTest::newRow("data text") << QByteArray("{\"do\":\"play\",\"data\":\"x\"}") << "data is not an object";
         QTest::newRow("data null") << QByteArray("{\"do\":\"cue\",\"data\":null}") << "data is not an object";
         QTest::newRow("update without data")
             << QByteArray("{\"do\":\"update\",\"layer\":2}") << "data is not an object";
-        QTest::newRow("nothing to select")
-            << QByteArray("{\"do\":\"select\",\"record\":{}}") << "nothing to select: give layer or scene";
-        QTest::newRow("layer before scene") << QByteArray("{\"do\":\"status\",\"scene\":\"x\",\"layer\":9}") << layers;
-        QTest::newRow("unknown") << QByteArray("{\"do\":\"Play\"}") << "unknown do";
     }
 
     void faults()
@@ -73,10 +63,8 @@ private slots:
         QCOMPARE(ControlVerbs::check(parsed("{\"do\":\"update\",\"data\":{\"name\":\"A\"}}"), window).request,
                  parsed("{\"do\":\"update\",\"data\":{\"name\":\"A\"}}"));
 
-        QCOMPARE(ControlVerbs::sideOf(QJsonValue("subscribe")), ControlVerbs::Side::Connection);
         QCOMPARE(ControlVerbs::sideOf(QJsonValue("scenes")), ControlVerbs::Side::Port);
-        QCOMPARE(ControlVerbs::sideOf(QJsonValue("ejectAll")), ControlVerbs::Side::Window);
-        QVERIFY(!ControlVerbs::sideOf(QJsonValue(5)));
+        QVERIFY(!ControlVerbs::sideOf(QJsonValue("Play")));
     }
 };
 
