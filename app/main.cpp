@@ -15,6 +15,7 @@
 
 #include "controlserver.h"
 #include "crashreport.h"
+#include "onairstate.h"
 #include "outputlock.h"
 #include "programimageprovider.h"
 #include "programoptions.h"
@@ -138,12 +139,15 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
     CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"), dataDir);
     crashReport.install();
     StopSignals stopSignals;
+    // what is on air, for a restart; with --restore the last run's, offered to the window
+    OnAirState onAir(options.box(), dataDir);
     ControlServer control;
     // the layers' videos: the choice of videos folder, and why a video cannot play
     VideoFolder videoFolder(options.videos());
     VideoCheck videoCheck;
     QVariantMap initial{{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
                         {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)},
+                        {QStringLiteral("onAirState"), QVariant::fromValue<QObject *>(&onAir)},
                         {QStringLiteral("videoFolder"), QVariant::fromValue<QObject *>(&videoFolder)},
                         {QStringLiteral("videoCheck"), QVariant::fromValue<QObject *>(&videoCheck)}};
     if (options.control() > 0) {
@@ -156,6 +160,8 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
         return 2;
     if (output)
         initial.insert(QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get()));
+    // only once the start can no longer fail: a start that ends here leaves the file as it was
+    onAir.start(options.restore());
     return runWindow(initial, output.get(), stopSignals);
 }
 
