@@ -1,17 +1,22 @@
 // The real program as a service manager and a crash treat it, under the test's display:
 // SIGTERM and SIGINT close it as the operator's close does (selection stored, status 0), SIGHUP
 // leaves it running, and a crash of the test build writes crash-<time>.txt that the next start
-// of the same output lists once as a Warning.
+// of the same output lists once as a Warning. Killed during a show, an output started again with
+// --restore has the same layers on air, in its state and in its output frames.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
+#include <QJsonArray>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 #include <memory>
 
+#include "../control/lineclient.h"
 #include "../orvaneprocess.h"
 
 namespace {
@@ -27,6 +32,28 @@ QString readFile(const QString &path)
 }
 
 QStringList crashReports(const QString &dir) { return QDir(dir).entryList({"crash-*.txt"}, QDir::Files, QDir::Name); }
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+// Pixels of an output frame close to `colour` (the layers' placeholder boxes are plain colours).
+int pixelsOf(const QImage &frame, QColor colour)
+{
+    int count = 0;
+    const QImage image = frame.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() > 200 && qAbs(c.red() - colour.red()) < 40 && qAbs(c.green() - colour.green()) < 40
+                && qAbs(c.blue() - colour.blue()) < 40)
+                ++count;
+        }
+    }
+    return count;
+}
 
 } // namespace
 
@@ -65,6 +92,21 @@ private:
     }
 
     void startOutput(const QStringList &args) { startOutput(program, args, OrvaneProcess::environment(home())); }
+
+    // A client of the running program's control port once its scenes are built; null when it
+    // ends or does not answer.
+    std::unique_ptr<LineClient> connectWhenReady(quint16 port)
+    {
+        QDeadlineTimer deadline(60000);
+        while (!deadline.hasExpired() && m_run.running()) {
+            auto client = std::make_unique<LineClient>(port);
+            if (client->connected() && client->ask(R"({"do":"scenes"})").value("scenes").toArray().size() == 9)
+                return client;
+            QTest::qWait(100);
+        }
+        qWarning().noquote() << m_run.output().right(3000);
+        return nullptr;
+    }
 
     void stopWith(int sig)
     {
@@ -180,6 +222,58 @@ private slots:
         stopWith(SIGTERM);
         QCOMPARE(readFile(logDir() + "/Errors.txt"), line + "\n");
         QVERIFY(QFile::exists(report));
+    }
+
+    // Killed during a show (layers playing, one only cued with data of its own), the output comes
+    // back with --restore: the same layers play the same scenes, the cued one is cued with its
+    // data again, the output frames show the playing ones, and the operator is told.
+    void restoreAfterKill()
+    {
+        const quint16 port = freePort();
+        const QProcessEnvironment env = OrvaneProcess::environment(home());
+        QVERIFY(m_run.start(program, {"--control", QString::number(port)}, env));
+        std::unique_ptr<LineClient> c = connectWhenReady(port);
+        QVERIFY(c);
+        c->ask(R"({"do":"play","layer":3,"scene":"SCENE-02"})");
+        c->ask(R"({"do":"play","layer":6,"scene":"SCENE-05"})");
+        c->ask(R"({"do":"cue","layer":4,"scene":"SCENE-07","record":{"type":"DSK_Cue","params":)"
+               R"({"graphics_id":"SCENE-07","dsk_data":{"title":"Kept"}}}})");
+        const QString state = dataDir() + "/onair.json";
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(state).contains("\"Kept\""), 10000);
+        m_run.kill();
+
+        const QString frames = home() + "/frames";
+        QVERIFY(QDir().mkpath(frames));
+        QVERIFY(m_run.start(program,
+                            {"--restore", "--control", QString::number(port), "--fps", "5", "--output",
+                             "videoconvert ! videoscale ! video/x-raw,width=480,height=270 ! pngenc ! multifilesink "
+                             "location="
+                                 + frames + "/%05d.png"},
+                            env));
+        c = connectWhenReady(port);
+        QVERIFY(c);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readFile(logDir() + "/Errors.txt").contains("Warning Restored 3 layers after a restart\n"), 10000);
+        const QJsonArray layers = c->ask(R"({"do":"state"})").value("layers").toArray();
+        for (const QJsonValue &v : layers) {
+            const QJsonObject layer = v.toObject();
+            const int n = layer.value("layer").toInt();
+            const QString scene = n == 3 ? "SCENE-02" : n == 6 ? "SCENE-05" : n == 4 ? "SCENE-07" : QString();
+            QCOMPARE(layer.value("scene").toString(), scene);
+            QCOMPARE(layer.value("loaded").toBool(), !scene.isEmpty());
+            QCOMPARE(layer.value("onAir").toBool(), n == 3 || n == 6);
+        }
+        QVERIFY(readFile(state).contains("\"Kept\""));
+        // a frame written after the restore: layer 3's yellow box and layer 6's blue one, not the
+        // cued layer 4's green one
+        const int before = QDir(frames).entryList(QDir::Files).size();
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(frames).entryList(QDir::Files).size() >= before + 3, 20000);
+        const QStringList written = QDir(frames).entryList(QDir::Files, QDir::Name);
+        const QImage frame(frames + "/" + written.at(written.size() - 2));
+        QVERIFY(!frame.isNull());
+        QVERIFY2(pixelsOf(frame, Qt::yellow) > 1000, qPrintable(QString::number(pixelsOf(frame, Qt::yellow))));
+        QVERIFY2(pixelsOf(frame, Qt::blue) > 1000, qPrintable(QString::number(pixelsOf(frame, Qt::blue))));
+        QCOMPARE(pixelsOf(frame, QColor(0, 128, 0)), 0);
     }
 
     void reportDirectory_data()
