@@ -181,9 +181,10 @@ ApplicationWindow {
     }
 
     // once, in the first turn of the event loop after the scenes are built
+    property bool onAirRestored: false
     Timer {
         interval: 0
-        running: !!onAirState && onAirState.restoring && windowComplete && queues.length > 0
+        running: !!onAirState && onAirState.restoring && windowComplete && queues.length > 0 && !onAirRestored
         onTriggered: main.restoreOnAir()
     }
 
@@ -209,6 +210,7 @@ ApplicationWindow {
     }
 
     function restoreOnAir() {
+        onAirRestored = true
         var plan = onAirState.takePlan(queues.map(getGraphicsId), renders.count)
         var restored = 0
         dispatch(function () {
