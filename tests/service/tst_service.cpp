@@ -7,7 +7,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QImage>
-#include <QJsonArray>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -43,14 +42,11 @@ quint16 freePort()
 int pixelsOf(const QImage &frame, QColor colour)
 {
     int count = 0;
-    const QImage image = frame.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (c.alpha() > 200 && qAbs(c.red() - colour.red()) < 40 && qAbs(c.green() - colour.green()) < 40
-                && qAbs(c.blue() - colour.blue()) < 40)
-                ++count;
-        }
+    for (int i = 0; i < frame.width() * frame.height(); ++i) {
+        const QColor c = frame.pixelColor(i % frame.width(), i / frame.width());
+        count +=
+            c.alpha() > 200
+            && qAbs(c.red() - colour.red()) + qAbs(c.green() - colour.green()) + qAbs(c.blue() - colour.blue()) < 60;
     }
     return count;
 }
@@ -104,7 +100,6 @@ private:
                 return client;
             QTest::qWait(100);
         }
-        qWarning().noquote() << m_run.output().right(3000);
         return nullptr;
     }
 
@@ -233,7 +228,7 @@ private slots:
         const QProcessEnvironment env = OrvaneProcess::environment(home());
         QVERIFY(m_run.start(program, {"--control", QString::number(port)}, env));
         std::unique_ptr<LineClient> c = connectWhenReady(port);
-        QVERIFY(c);
+        QVERIFY2(c, qPrintable(m_run.output()));
         c->ask(R"({"do":"play","layer":3,"scene":"SCENE-02"})");
         c->ask(R"({"do":"play","layer":6,"scene":"SCENE-05"})");
         c->ask(R"({"do":"cue","layer":4,"scene":"SCENE-07","record":{"type":"DSK_Cue","params":)"
@@ -251,18 +246,16 @@ private slots:
                                  + frames + "/%05d.png"},
                             env));
         c = connectWhenReady(port);
-        QVERIFY(c);
+        QVERIFY2(c, qPrintable(m_run.output()));
         QTRY_VERIFY_WITH_TIMEOUT(
             readFile(logDir() + "/Errors.txt").contains("Warning Restored 3 layers after a restart\n"), 10000);
-        const QJsonArray layers = c->ask(R"({"do":"state"})").value("layers").toArray();
-        for (const QJsonValue &v : layers) {
-            const QJsonObject layer = v.toObject();
-            const int n = layer.value("layer").toInt();
-            const QString scene = n == 3 ? "SCENE-02" : n == 6 ? "SCENE-05" : n == 4 ? "SCENE-07" : QString();
-            QCOMPARE(layer.value("scene").toString(), scene);
-            QCOMPARE(layer.value("loaded").toBool(), !scene.isEmpty());
-            QCOMPARE(layer.value("onAir").toBool(), n == 3 || n == 6);
+        QStringList loaded; // layer, scene, on air
+        for (const QJsonValue &v : c->ask(R"({"do":"state"})").value("layers").toArray()) {
+            if (v["loaded"].toBool())
+                loaded
+                    << QString("%1 %2 %3").arg(v["layer"].toInt()).arg(v["scene"].toString()).arg(v["onAir"].toBool());
         }
+        QCOMPARE(loaded, QStringList({"3 SCENE-02 true", "4 SCENE-07 false", "6 SCENE-05 true"}));
         QVERIFY(readFile(state).contains("\"Kept\""));
         // a frame written after the restore: layer 3's yellow box and layer 6's blue one, not the
         // cued layer 4's green one
@@ -270,9 +263,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QDir(frames).entryList(QDir::Files).size() >= before + 3, 20000);
         const QStringList written = QDir(frames).entryList(QDir::Files, QDir::Name);
         const QImage frame(frames + "/" + written.at(written.size() - 2));
-        QVERIFY(!frame.isNull());
-        QVERIFY2(pixelsOf(frame, Qt::yellow) > 1000, qPrintable(QString::number(pixelsOf(frame, Qt::yellow))));
-        QVERIFY2(pixelsOf(frame, Qt::blue) > 1000, qPrintable(QString::number(pixelsOf(frame, Qt::blue))));
+        QVERIFY(pixelsOf(frame, Qt::yellow) > 1000 && pixelsOf(frame, Qt::blue) > 1000);
         QCOMPARE(pixelsOf(frame, QColor(0, 128, 0)), 0);
     }
 
