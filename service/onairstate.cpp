@@ -84,11 +84,15 @@ void OnAirState::read()
     QFile file(m_path);
     if (!file.exists())
         return; // the first start of this output: nothing was on air
-    if (QFileInfo(m_path).isDir() || !file.open(QIODevice::ReadOnly)) {
+    // a directory, or a pipe or device that could keep the start waiting, is no state file
+    const QFileInfo info(m_path);
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
         m_keepOut = true;
         m_problems << QStringLiteral("Can't read the on-air state file '%1' (%2): nothing is restored from it, "
                                      "and it is left as it is")
-                          .arg(m_path, QFileInfo(m_path).isDir() ? QStringLiteral("a directory") : file.errorString());
+                          .arg(m_path, info.isDir()     ? QStringLiteral("a directory")
+                                       : !info.isFile() ? QStringLiteral("not a plain file")
+                                                        : file.errorString());
         return;
     }
     if (file.size() > maxFileSize) {
