@@ -17,6 +17,7 @@ import "common"
 //                    jsonObject, singleLine
 //   Program options  programOptions (set by the start-up program)
 //   Crash evidence   crashReport (set by the start-up program), listPreviousCrash
+//   Restore          onAirState (set by the start-up program), keepOnAir, restoreOnAir
 //   Configuration    initialise, migrate, completionSteps, checkDataDirectory, dataUrlChange,
 //                    closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
@@ -154,6 +155,101 @@ ApplicationWindow {
     function listPreviousCrash() {
         if (crashReport && crashReport.previousReport !== "")
             listWindowProblem("Warning", "Previous run crashed: see " + crashReport.previousReport)
+    }
+
+    // ---- Restore: what is on air, kept for a restart, and put back with --restore
+    // Set by the start-up program (null in hosts that create the window themselves). It keeps the
+    // state file (onair[-N].json) and decides what can come back; here each layer's scene, the
+    // data of its Cue and whether it plays are handed to it as they change, and the layers of the
+    // last run are sent again once the scenes are built.
+    property QtObject onAirState: null
+
+    Instantiator {
+        model: onAirState ? renders.count : 0
+        delegate: QtObject {
+            readonly property Item render: renders.itemAt(index)
+            readonly property string scene: render && render.isLoaded ? render.name : ""
+            readonly property bool playing: scene !== "" && render.visible
+            onSceneChanged: main.keepOnAir(render, scene, playing)
+            onPlayingChanged: main.keepOnAir(render, scene, playing)
+        }
+    }
+
+    Connections {
+        target: onAirState
+        function onWritten(ok, path, problem) { writeOutcome(ok, path, problem) }
+    }
+
+    // once, in the first turn of the event loop after the scenes are built
+    property bool onAirRestored: false
+    Timer {
+        interval: 0
+        running: !!onAirState && onAirState.restoring && windowComplete && queues.length > 0 && !onAirRestored
+        onTriggered: main.restoreOnAir()
+    }
+
+    // A layer that is gone (the window closing) changes nothing of what was on air.
+    function keepOnAir(render, scene, playing) {
+        if (!render || !onAirState)
+            return
+        if (scene === "")
+            onAirState.clearLayer(render.index)
+        else
+            onAirState.setLayer(render.index, scene, cueData(render), playing)
+    }
+
+    // The data of the Cue that loaded the layer: its newest Cue passed on.
+    function cueData(render) {
+        var passed = render.queues
+        for (var i = passed.length - 1; i >= 0; --i) {
+            var js = passed[i].js
+            if (js && js.type === "DSK_Cue")
+                return js.params && js.params.dsk_data !== undefined ? js.params.dsk_data : ""
+        }
+        return ""
+    }
+
+    function restoreOnAir() {
+        onAirRestored = true
+        var plan = onAirState.takePlan(queues.map(getGraphicsId), renders.count)
+        var restored = 0
+        dispatch(function () {
+            var layer = currentLayer
+            var index = currentIndex
+            try {
+                plan.layers.forEach(function (entry) { restored += restoreLayer(entry) ? 1 : 0 })
+            } finally {
+                putSelectionBack(layer, index)
+            }
+        })
+        plan.problems.forEach(function (text) { listWindowProblem("Warning", text) })
+        if (restored > 0)
+            listWindowProblem("Warning", "Restored " + restored + " layers after a restart")
+    }
+
+    // The scene's own Cue carrying the data it had, then, if it played, a Play at once without a
+    // fade (not through send: its Play would cue the scene again with the stored data).
+    function restoreLayer(entry) {
+        currentLayer = entry.layer - 1
+        currentIndex = getGraphicsIndex(entry.scene)
+        var queue = queues[currentIndex]
+        var cue = queue ? clone(queue.DSK_Cue) : null
+        if (!currentRender || !cue || typeof cue !== "object" || !cue.params || typeof cue.params !== "object")
+            return false
+        cue.params.dsk_data = entry.data
+        send("DSK_Cue", cue)
+        if (!entry.playing)
+            return true
+        var play = queue.DSK_Play && typeof queue.DSK_Play === "object" && queue.DSK_Play.params
+                   && typeof queue.DSK_Play.params === "object" ? clone(queue.DSK_Play)
+                                                                : { "_id": cue._id, "type": "DSK_Play", "params": {} }
+        play.type = "DSK_Play"
+        play.params.time = 0
+        play.params.transition_duration = 0
+        setLayerId(play, entry.layer)
+        guid += 1
+        mixerQueue(fromJs(play), guid, true)
+        return true
     }
 
     // ---- Configuration: output number, configuration file, derived properties, settings
