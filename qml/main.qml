@@ -195,11 +195,11 @@ ApplicationWindow {
         if (scene === "")
             onAirState.clearLayer(render.index)
         else
-            onAirState.setLayer(render.index, scene, cueData(render), playing)
+            onAirState.setLayer(render.index, scene, layerCueData(render), playing)
     }
 
     // The data of the Cue that loaded the layer: its newest Cue passed on.
-    function cueData(render) {
+    function layerCueData(render) {
         var passed = render.queues
         for (var i = passed.length - 1; i >= 0; --i) {
             var js = passed[i].js
@@ -214,13 +214,9 @@ ApplicationWindow {
         var plan = onAirState.takePlan(queues.map(getGraphicsId), renders.count)
         var restored = 0
         dispatch(function () {
-            var layer = currentLayer
-            var index = currentIndex
-            try {
+            keepSelection(function () {
                 plan.layers.forEach(function (entry) { restored += restoreLayer(entry) ? 1 : 0 })
-            } finally {
-                putSelectionBack(layer, index)
-            }
+            })
         })
         plan.problems.forEach(function (text) { listWindowProblem("Warning", text) })
         if (restored > 0)
