@@ -11,7 +11,7 @@
 #include <QVariant>
 
 #include <cstdio>
-#include "../orvanetest.h"
+#include "../utils/orvanetest.h"
 
 int main(int argc, char *argv[])
 {

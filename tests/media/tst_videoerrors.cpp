@@ -13,7 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "../orvanetest.h"
+#include "../utils/orvanetest.h"
 #include "videocheck.h"
 #include "videoplayback.h"
 

@@ -14,7 +14,7 @@
 
 #include <csignal>
 
-#include "../orvaneprocess.h"
+#include "../utils/orvaneprocess.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <csignal>
 #include <memory>
 
-#include "../orvaneprocess.h"
+#include "../utils/orvaneprocess.h"
 
 namespace {
 

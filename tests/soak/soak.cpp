@@ -28,7 +28,7 @@
 #include <atomic>
 #include <cstdio>
 #include <deque>
-#include "../orvanetest.h"
+#include "../utils/orvanetest.h"
 
 // QtCore's table of hooks for debugging tools; its index 3 and 4 are the QObject hooks
 extern quintptr Q_CORE_EXPORT qtHookData[];
