@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <vector>
+#include "../utils/mainwindow.h"
 #include "../utils/orvaneprocess.h"
 #include "../utils/orvanetest.h"
 #include "../utils/x11windows.h"
@@ -221,11 +222,9 @@ private slots:
     {
         QVERIFY(QCoreApplication::arguments().contains("--box"));
         QQmlApplicationEngine engine;
-        engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
         // a videos folder of the test's own, never this machine's
         engine.setInitialProperties({{"mediaFolder", QUrl::fromLocalFile(m_home ? m_home->path() : QDir::tempPath())}});
-        engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+        loadMainDocument(engine);
         QCOMPARE(engine.rootObjects().size(), 1);
         QObject *window = engine.rootObjects().first();
         QCOMPARE(window->property("iBox").toInt(), 2);

@@ -20,6 +20,7 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#include "../utils/mainwindow.h"
 #include "../utils/orvaneprocess.h"
 #include "../utils/orvanetest.h"
 
@@ -87,10 +88,7 @@ class TestFaultsStart : public QObject
     QObject *window()
     {
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        m_engine->addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        m_engine->addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
-        m_engine->load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
-        return m_engine->rootObjects().value(0);
+        return loadMainDocument(*m_engine);
     }
 
     static QObject *panelPart(QObject *window, const char *mode, const char *part)
