@@ -33,7 +33,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include "../tests/orvanetest.h"
+#include "../tests/utils/orvanetest.h"
 #include "controlport.h"
 #include "controlserver.h"
 #include "videoplayback.h"

@@ -15,8 +15,8 @@
 #include <functional>
 #include <memory>
 
-#include "../mainwindow.h"
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvanetest.h"
 #include "framepixels.h"
 #include "programimageprovider.h"
 #include "programoptions.h"
