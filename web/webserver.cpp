@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <QWebSocket>
 #include <QWebSocketServer>
+#include <QtConcurrent>
 #include <QtDebug>
 
 #include <boost/beast/http/empty_body.hpp>
@@ -64,6 +65,7 @@ WebServer::WebServer(ControlServer *control, const QString &page, QObject *paren
     m_viewing = new QTimer(this);
     m_viewing->setSingleShot(true);
     m_viewing->setInterval(viewingTimeoutMs);
+    connect(&m_making, &QFutureWatcher<QByteArray>::finished, this, [this] { m_picture = m_making.result(); });
     connect(m_viewing, &QTimer::timeout, this, [this] {
         if (m_output)
             m_output->setViewed(false);
@@ -72,6 +74,7 @@ WebServer::WebServer(ControlServer *control, const QString &page, QObject *paren
 
 WebServer::~WebServer()
 {
+    m_making.waitForFinished();
     if (m_viewing->isActive() && m_output)
         m_output->setViewed(false);
 }
@@ -231,6 +234,15 @@ void WebServer::answer(Client *client, int status, const QByteArray &type, const
     client->socket->write(QByteArray::fromStdString(header.str()));
     if (!head)
         client->socket->write(body);
+    if (client->socket->bytesToWrite() > maxBacklogBytes) {
+        // asks on and on without reading the answers
+        qInfo().noquote() << "web" << client->peer << "disconnected: answers not read";
+        client->closing = true;
+        --m_clients;
+        client->socket->abort();
+        client->deleteLater();
+        return;
+    }
     if (!keepAlive) {
         client->closing = true;
         --m_clients;
@@ -249,33 +261,43 @@ void WebServer::refuse(Client *client, int status, const QString &why)
     answer(client, status, "text/plain; charset=utf-8", why.toUtf8() + '\n', false, false);
 }
 
-// The latest program frame, scaled down, as JPEG; empty without a program output.
+// The program frame scaled down, as JPEG, made on a worker thread.
+static QByteArray jpegOf(const QImage &frame)
+{
+    QImage image = frame;
+    if (image.isNull()) {
+        image = QImage(16, 9, QImage::Format_RGB32); // before the first frame: black
+        image.fill(Qt::black);
+    }
+    // transparent areas show black, as in the feed windows
+    const QImage small =
+        image.scaledToWidth(WebServer::pictureWidth, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    small.save(&buffer, "JPEG", 75);
+    return jpeg;
+}
+
+// The latest program picture as JPEG; empty without a program output. The window's thread only
+// takes the frame: a newer picture is made meanwhile on a worker thread, for the next request.
 QByteArray WebServer::picture()
 {
     if (!m_output)
         return QByteArray();
     if (!m_output->viewed()) {
-        m_output->setViewed(true);
+        m_output->setViewed(true); // the output copies its frames for us from now on
         m_viewing->start();
     } else if (m_viewing->isActive()) {
         m_viewing->start();
     }
-    if (!m_picture.isEmpty() && m_pictureAge.isValid() && m_pictureAge.elapsed() < pictureMaxAgeMs)
-        return m_picture;
-    QImage frame = m_output->viewImage();
-    if (frame.isNull()) {
-        frame = QImage(16, 9, QImage::Format_RGB32); // before the first frame: black
-        frame.fill(Qt::black);
+    const bool stale = !m_pictureAge.isValid() || m_pictureAge.elapsed() >= pictureMaxAgeMs;
+    if (stale && !m_making.isRunning()) {
+        m_pictureAge.start();
+        m_making.setFuture(QtConcurrent::run(jpegOf, m_output->viewImage()));
     }
-    // transparent areas show black, as in the feed windows
-    const QImage small =
-        frame.scaledToWidth(pictureWidth, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    small.save(&buffer, "JPEG", 75);
-    m_picture = jpeg;
-    m_pictureAge.start();
+    if (m_picture.isEmpty())
+        m_picture = jpegOf(QImage()); // the first request: black, until the first picture is made
     return m_picture;
 }
 

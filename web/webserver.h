@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFutureWatcher>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
@@ -24,13 +25,14 @@ class WebServer : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int maxHeaderBytes = 16 * 1024; // request line and headers
-    static constexpr int maxHttpConnections = 32;    // besides the control connections
-    static constexpr int requestTimeoutMs = 10000;   // for a whole request to arrive
-    static constexpr qint64 maxFileBytes = 4 << 20;  // the page's files are small
-    static constexpr int pictureWidth = 480;         // the program picture, in pixels
-    static constexpr int pictureMaxAgeMs = 200;      // a picture is made again after this
-    static constexpr int viewingTimeoutMs = 5000;    // no picture asked for: the copies stop
+    static constexpr int maxHeaderBytes = 16 * 1024;    // request line and headers
+    static constexpr int maxHttpConnections = 32;       // besides the control connections
+    static constexpr int requestTimeoutMs = 10000;      // for a whole request to arrive
+    static constexpr qint64 maxFileBytes = 4 << 20;     // the page's files are small
+    static constexpr qint64 maxBacklogBytes = 16 << 20; // answers waiting for one browser
+    static constexpr int pictureWidth = 480;            // the program picture, in pixels
+    static constexpr int pictureMaxAgeMs = 200;         // a picture is made again after this
+    static constexpr int viewingTimeoutMs = 5000;       // no picture asked for: the copies stop
 
     // `page`: the folder of the page's files. WebSockets become connections of `control`.
     WebServer(ControlServer *control, const QString &page, QObject *parent = nullptr);
@@ -64,6 +66,7 @@ private:
     QPointer<ProgramOutput> m_output;
     QByteArray m_picture;
     QElapsedTimer m_pictureAge;
+    QFutureWatcher<QByteArray> m_making;
     QTimer *m_viewing = nullptr; // runs while the page has made the output copy its frames
     bool m_loopback = true;      // listening on this machine alone (no token)
 };
