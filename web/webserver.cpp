@@ -116,8 +116,15 @@ void WebServer::accept()
         socket->setReadBufferSize(maxHeaderBytes + 1);
         client->timeout.setSingleShot(true);
         client->timeout.start(requestTimeoutMs);
-        connect(&client->timeout, &QTimer::timeout, client,
-                [this, client] { refuse(client, 408, QStringLiteral("request not complete in time")); });
+        connect(&client->timeout, &QTimer::timeout, client, [this, client] {
+            if (client->socket->bytesAvailable() > 0) {
+                refuse(client, 408, QStringLiteral("request not complete in time"));
+            } else if (!client->closing) { // an idle connection kept alive: closed quietly
+                client->closing = true;
+                --m_clients;
+                client->socket->disconnectFromHost();
+            }
+        });
         connect(socket, &QTcpSocket::readyRead, client, [this, client] { readRequest(client); });
         connect(socket, &QTcpSocket::disconnected, client, [this, client] {
             if (!client->closing)
@@ -180,6 +187,8 @@ void WebServer::readRequest(Client *client)
         --m_clients;
         disconnect(socket, nullptr, client, nullptr);
         socket->setParent(nullptr);
+        // a frame is read once it is all there: the message limit keeps the memory in bounds
+        socket->setReadBufferSize(0);
         client->deleteLater();
         m_webSockets->handleConnection(socket);
         return;

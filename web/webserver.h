@@ -26,7 +26,7 @@ class WebServer : public QObject
 
 public:
     static constexpr int maxHeaderBytes = 16 * 1024;    // request line and headers
-    static constexpr int maxHttpConnections = 32;       // besides the control connections
+    static constexpr int maxHttpConnections = 64;       // besides the control connections
     static constexpr int requestTimeoutMs = 10000;      // for a whole request to arrive
     static constexpr qint64 maxFileBytes = 4 << 20;     // the page's files are small
     static constexpr qint64 maxBacklogBytes = 16 << 20; // answers waiting for one browser

@@ -141,6 +141,16 @@ def http(port, raw):
         return answer.split(b"\r\n")[0].decode(errors="replace")
 
 
+def exchange(page, message):
+    """The first answer to `message` on a new WebSocket of the page, or the code it closed with."""
+    return page.execute_async_script("""
+        const done = arguments[1];
+        const ws = new WebSocket('ws://' + location.host + '/control');
+        ws.onopen = () => ws.send(arguments[0]);
+        ws.onmessage = (e) => { done(JSON.parse(e.data)); ws.close(); };
+        ws.onclose = (e) => done(e.code);""", message)
+
+
 def test_play_tally_and_refusal(orvane, first, second):
     open_page(first, orvane)
     open_page(second, orvane)
@@ -193,16 +203,23 @@ def test_bad_requests(orvane, page):
     # oversized and malformed requests end their own connection only
     assert " 431 " in http(orvane.web, b"GET / HTTP/1.1\r\nX: " + b"a" * 20000 + b"\r\n\r\n")
     assert " 400 " in http(orvane.web, b"NOT HTTP AT ALL\r\n\r\n")
-    # a WebSocket message longer than a request line closes that socket; the page's stays
+    # a WebSocket from another site's page is refused
+    assert " 403 " in http(orvane.web, b"GET /control HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\n"
+                           b"Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                           b"Sec-WebSocket-Version: 13\r\nOrigin: http://evil.example\r\n\r\n" % orvane.web)
     open_page(page, orvane)
-    code = page.execute_async_script("""
-        const done = arguments[0];
-        const ws = new WebSocket('ws://' + location.host + '/control');
-        ws.onopen = () => ws.send('{"do":"state","pad":"' + 'x'.repeat(70000) + '"}');
-        ws.onclose = (e) => done(e.code);""")
+    # a request of 40 000 bytes is answered; one longer than a request line closes that socket
+    # alone
+    assert exchange(page, '{"do":"state","pad":"' + "x" * 40000 + '"}')["ok"] is True
+    code = exchange(page, '{"do":"state","pad":"' + "x" * 70000 + '"}')
     # 1009 "too big", or 1006 when the close reaches the browser before the rest of its message has
     # left (the server then resets the connection)
     assert code in (1006, 1009), code
+    # the page's WebSockets count towards the control port's 16 connections
+    others = [Control(orvane.control) for _ in range(15)]
+    assert exchange(page, '{"do":"state"}') == {"id": None, "ok": False, "error": "too many connections"}
+    for c in others:
+        c.close()
     assert lamp(page, 2) == "false"
     tile(page, 2).find_element(By.CSS_SELECTOR, '[data-do="play"]').click()
     wait_for(lambda: lamp(page, 2) == "true", "the page still plays after another socket was closed")
