@@ -17,7 +17,6 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-BIN_DIR = os.environ["ORVANE_BIN_DIR"]
 TMP = os.environ.get("ORVANE_TEST_TMP", tempfile.gettempdir())
 
 
@@ -70,7 +69,7 @@ class Orvane:
         if token:
             env["ORVANE_CONTROL_TOKEN"] = token
         self.log = open(os.path.join(self.home, "trace.txt"), "wb")
-        self.process = subprocess.Popen([BIN_DIR + "/Orvane", "--web", str(self.web), "--control", str(self.control)] + list(extra),
+        self.process = subprocess.Popen([os.environ["ORVANE_BIN_DIR"] + "/Orvane", "--web", str(self.web), "--control", str(self.control)] + list(extra),
                                         env=env, stdout=self.log, stderr=subprocess.STDOUT)
 
         def ready():

@@ -182,7 +182,10 @@ function onEvent(event) {
 }
 
 function setLamp(tile, onAir) {
-  $(".lamp", tile).dataset.onair = onAir ? "true" : "false";
+  const lamp = $(".lamp", tile);
+  const value = onAir ? "true" : "false";
+  if (lamp.dataset.onair !== value)
+    lamp.dataset.onair = value;
   tile.classList.toggle("onair", onAir);
 }
 
