@@ -39,6 +39,7 @@
 #include "videoplayback.h"
 #include "programimageprovider.h"
 #include "programoutput.h"
+#include "webserver.h"
 
 namespace {
 
@@ -146,7 +147,9 @@ struct Options
     double seconds = 10;
     QList<int> checkpoints;
     QString clip;
-    QString output; // a pipeline for the program output (--output), empty for none
+    QString output;   // a pipeline for the program output (--output), empty for none
+    int pages = 0;    // web: the browser pages to wait for
+    QString portFile; // web: where the page's port is written
 };
 
 Options parse(int argc, char *argv[])
@@ -170,6 +173,10 @@ Options parse(int argc, char *argv[])
             o.clip = value;
         else if (key == "--output")
             o.output = value;
+        else if (key == "--pages")
+            o.pages = value.toInt();
+        else if (key == "--port-file")
+            o.portFile = value;
         else if (key == "--checkpoints")
             for (const QString &c : value.split(','))
                 o.checkpoints << c.toInt();
@@ -534,6 +541,18 @@ QJsonObject rendering(Window &w, const Options &o)
     out.insert(QStringLiteral("hiddenInterval"), toJson(hiddenIntervals));
     out.insert(QStringLiteral("hiddenBusy"), toJson(hiddenBusy));
     out.insert(QStringLiteral("hiddenFramesPerSecond"), hiddenFrames / o.seconds);
+    return out;
+}
+
+// Figure 12c: the frame work of figure 4 once `pages` browser pages of the web page (opened by
+// bench/web.py) are connected and subscribed.
+QJsonObject withPages(ControlServer &control, Window &w, const Options &o)
+{
+    if (!waitUntil([&] { return control.connectionCount() >= o.pages; }, 120000))
+        return {{"problems", QJsonArray{QStringLiteral("the pages did not connect")}}};
+    pump(2000); // each page has its state, scenes and subscription
+    QJsonObject out = rendering(w, o);
+    out.insert(QStringLiteral("pages"), control.connectionCount());
     return out;
 }
 
@@ -961,6 +980,17 @@ int runHost(int argc, char *argv[])
         }
         engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&controlPort)}});
     }
+    // the web page, as the program serves it with --web, on the port written to --port-file
+    WebServer web(&control, QStringLiteral(ORVANE_BIN_DIR "/web"));
+    if (o.mode == QLatin1String("web")) {
+        QFile portFile(o.portFile);
+        if (!web.listen(QHostAddress::LocalHost, 0) || !portFile.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot open the web page: %s\n", qPrintable(web.errorString()));
+            return 2;
+        }
+        portFile.write(QByteArray::number(web.port()));
+        engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
+    }
     const QString bareFile = bareDocument(o.mode);
     const bool bare = !bareFile.isEmpty();
     QQuickWindow *window = loadWindow(engine, bareFile, output.get());
@@ -984,6 +1014,8 @@ int runHost(int argc, char *argv[])
         result = controlPortRoundTrip(w, quint16(control.port()), o);
     else if (o.mode == QLatin1String("video"))
         result = videoStart(w, o);
+    else if (o.mode == QLatin1String("web"))
+        result = withPages(control, w, o);
     else if (o.mode == QLatin1String("outputLate") && output)
         result = outputLateness(w, *output, o);
     else if (o.mode == QLatin1String("outputDelay") && output)

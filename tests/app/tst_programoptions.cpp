@@ -134,6 +134,10 @@ private slots:
         QTest::newRow("other address, empty token")
             << QStringList{"--control", "7000", "--control-bind", "192.168.7.7"} << QByteArray("")
             << "--control-bind 192.168.7.7 is reachable from other machines: set ORVANE_CONTROL_TOKEN";
+        QTest::newRow("web port 0") << QStringList{"--web", "0"} << QByteArray() << "Bad value for --web: 0 " + noPort;
+        QTest::newRow("web on every address, no token")
+            << QStringList{"--web", "8080", "--control-bind", "0.0.0.0"} << QByteArray()
+            << "--control-bind 0.0.0.0 is reachable from other machines: set ORVANE_CONTROL_TOKEN";
     }
 
     // The control port's options: the reason on stderr, status 2, nothing starts.
@@ -157,6 +161,9 @@ private slots:
         const Run run = orvane({"--control", port}, QStringLiteral("offscreen"));
         QCOMPARE(run.code, 2);
         QVERIFY2(run.err.startsWith("Can't open the control port 127.0.0.1:" + port + ": "), qPrintable(run.err));
+        const Run web = orvane({"--web", port}, QStringLiteral("offscreen"));
+        QCOMPARE(web.code, 2);
+        QVERIFY2(web.err.startsWith("Can't open the web port 127.0.0.1:" + port + ": "), qPrintable(web.err));
     }
 };
 
