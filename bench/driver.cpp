@@ -851,6 +851,30 @@ void videoFigures(const Config &c, Results &res)
         held.base.push_back(median(fromJson(r.value("baselineHeldMs"))));
     }
     res.rows << gap << worst << held;
+
+    Row swapHeld{"10d",
+                 "Play that gives a playing video layer another file: GUI thread held, worst",
+                 "the same Play keeping the file, worst",
+                 "ms",
+                 {},
+                 {}};
+    Row swapGap{"10e", "Largest frame gap after that Play, worst", "the same Play keeping the file, worst", "ms", {},
+                {}};
+    for (int run = 0; run < c.videoRuns; ++run) {
+        const QJsonObject r = host("videoSwap", {"--clip", clip, "--iterations", QString::number(c.videoStarts),
+                                                 "--seconds", QStringLiteral("1")});
+        if (r.isEmpty()) {
+            res.failed = true;
+            break;
+        }
+        for (const QJsonValue &p : r.value("problems").toArray())
+            res.problems << QStringLiteral("video swap: ") + p.toString();
+        swapHeld.value.push_back(maxOf(fromJson(r.value("heldMs"))));
+        swapHeld.base.push_back(maxOf(fromJson(r.value("baselineHeldMs"))));
+        swapGap.value.push_back(maxOf(fromJson(r.value("gap"))));
+        swapGap.base.push_back(maxOf(fromJson(r.value("baselineGap"))));
+    }
+    res.rows << swapHeld << swapGap;
 }
 
 int runDriver(int argc, char *argv[])

@@ -636,6 +636,59 @@ QJsonObject videoStart(Window &w, const Options &o)
             {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
 }
 
+// Figure 10d/e: the operator gives a layer that plays a video another file (Play of the next
+// scene: Eject, Cue with the new file, Play): how long that holds the GUI thread, and the largest
+// frame gap from then on, against the same Play keeping the file the layer plays. The two
+// alternate, each on a layer that has played for a while.
+QJsonObject videoSwap(Window &w, const Options &o)
+{
+    QStringList problems;
+    const QString other = o.clip + QStringLiteral(".other.mp4");
+    QFile::remove(other);
+    if (!QFile::copy(o.clip, other))
+        return {{QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot copy the clip")}}};
+    const QUrl files[2] = {QUrl::fromLocalFile(o.clip), QUrl::fromLocalFile(other)};
+    FrameClock frames(w.window());
+    w.selectScene(1);
+    for (int i = 1; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    QQuickItem *layer = w.render(0);
+    w.selectLayer(0);
+    layer->setProperty("media", files[0]);
+    w.send(QStringLiteral("DSK_Play"));
+    pump(1000);
+    int playing = 0;
+    const auto play = [&](const QUrl &file, std::vector<double> &held, std::vector<double> &gaps) {
+        std::vector<double> intervals, busy;
+        frames.start();
+        const qint64 t0 = clockNs.nsecsElapsed();
+        layer->setProperty("media", file);
+        w.send(QStringLiteral("DSK_Play"));
+        held.push_back(usSince(t0) / 1000.0);
+        pump(static_cast<int>(std::max(0.5, o.seconds) * 1000));
+        frames.stop(intervals, busy);
+        gaps.push_back(largest(intervals));
+        QObject *player = layer->findChild<QObject *>(QStringLiteral("mediaPlayer"));
+        if (!player || player->property("playbackState").toInt() != 1)
+            problems << QStringLiteral("layer 1 is not playing its video");
+    };
+    std::vector<double> held, gaps, baseHeld, baseGaps;
+    for (int k = 0; k < std::max(1, o.iterations); ++k) {
+        playing = 1 - playing;
+        play(files[playing], held, gaps);
+        play(files[playing], baseHeld, baseGaps);
+    }
+    QFile::remove(other);
+    problems.removeDuplicates();
+    return {{QStringLiteral("heldMs"), toJson(held)},
+            {QStringLiteral("baselineHeldMs"), toJson(baseHeld)},
+            {QStringLiteral("gap"), toJson(gaps)},
+            {QStringLiteral("baselineGap"), toJson(baseGaps)},
+            {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
+}
+
 // Figure 5: resident size after start and after so many operator commands over all layers.
 QJsonObject memory(Window &w, const Options &o)
 {
@@ -1016,6 +1069,8 @@ int runHost(int argc, char *argv[])
         result = videoStart(w, o);
     else if (o.mode == QLatin1String("web"))
         result = withPages(control, w, o);
+    else if (o.mode == QLatin1String("videoSwap"))
+        result = videoSwap(w, o);
     else if (o.mode == QLatin1String("outputLate") && output)
         result = outputLateness(w, *output, o);
     else if (o.mode == QLatin1String("outputDelay") && output)

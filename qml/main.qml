@@ -1222,7 +1222,8 @@ ApplicationWindow {
         // The banner and the "!!! send" line are fixed markers that readers of a trace search
         // for: keep them as written.
         p("(((((((((((((()))))))))))))) ", medias)
-        if (medias.length > 0 && currentIndex < medias.length) {
+        // only a Cue chooses what the layer shows
+        if (type === "DSK_Cue" && medias.length > 0 && currentIndex < medias.length) {
             var media = medias[currentIndex % medias.length]
             p("set media " + media)
             render.media = media ? media : ""
@@ -1596,7 +1597,7 @@ ApplicationWindow {
 
     // Tally follows what is drawn: a layer is on air while its picture is shown with an opacity
     // above 0 in the atlas, so a fade-in is on air from its first visible frame and a fade-out
-    // until its last.
+    // until its last; a layer whose video cannot play draws nothing and is not (render.onAir).
     Instantiator {
         model: controlPort ? renders.count : 0
         delegate: QtObject {
@@ -1606,7 +1607,7 @@ ApplicationWindow {
         }
     }
 
-    function layerOnAir(render) { return !!render && render.visible && render.opacity > 0 }
+    function layerOnAir(render) { return !!render && render.onAir }
 
     function controlReplied(layer, guid, reply) {
         if (reply.data && typeof reply.data === "object" && reply.data.status !== undefined)
