@@ -172,8 +172,7 @@ private slots:
             "\"params\":{\"time\":0,\"transition_type\":\"Fade\",\"transition_duration\":0,\"marker\":\"R-1\"}}}");
         QCOMPARE(typesOf(c, guids(a)), QStringList({"DSK_Cue", "DSK_Play"}));
         QTRY_VERIFY(output().contains("\"marker\": \"R-1\""));
-        // a Play falls due half a second after it is sent and shows its layer again even after an
-        // Eject: the Stop after it, off air when due, shows that it has
+        // the Play shows its layer; the Stop after it goes off air when it falls due
         QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 5}, {"onAir", true}}));
         QCOMPARE(guids(c.ask("{\"do\":\"stop\",\"layer\":5,\"scene\":\"SCENE-01\"}")).size(), 1);
         QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 5}, {"onAir", false}}));
