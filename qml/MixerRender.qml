@@ -190,6 +190,7 @@ PreserveAspectFit {
     }
 
     onClientsChanged: edited = clients > 1
+    onMediaChanged: d.mediaChanged()
     onVisibleChanged: d.showContent()
     onMixerChanged: {
         if (mixer)
@@ -545,6 +546,14 @@ PreserveAspectFit {
         }
 
         function hasMedia() { return String(render.media) !== "" }
+
+        // Running content follows the layer's media: the placeholder for a scene without a video,
+        // a video for one with a file. Another file in a video only changes the player's source.
+        function mediaChanged() {
+            var content = textureReceiver.sourceComponent
+            if (content && (content === mediaComponent) !== hasMedia())
+                loadContent()
+        }
 
         function mixerClosed() {
             p("layer" + index + " closed  " + (lastJS ? lastJS.type : "") + " mixer=" + !!mixer

@@ -4,9 +4,9 @@ import QtQuick.Controls 1.4
 import QtQuick.Dialogs 1.3
 import QtQuick.Layouts 1.12
 import QtQuick.Window 2.12
-import Qt.labs.folderlistmodel 1.0
 import Qt.labs.settings 1.0
 import Serialization 1.0
+import Videos 1.0
 import TimeScheduler 1.0
 import "common"
 
@@ -24,7 +24,7 @@ import "common"
 //                    closeFeedWindows; the full-size texture of the atlas and the feed windows
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
 //   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
-//                    listMediaFolder, videoFailed
+//                    mediaAt, videoFailed
 //   Dispatch         send, sendAll (through dispatch), mixerQueue, resetAllRenders
 //   Replies          reply, relay, listProblem, listWindowProblem, listWindowProblemOnce,
 //                    writeOutcome; the error list
@@ -980,9 +980,8 @@ ApplicationWindow {
     property QtObject videoCheck: null
     // The folder the media list reads. A window created by a test is given a folder of its own.
     property url mediaFolder: chooseMediaFolder(videoFolder)
-    property var medias: []
-    property QtObject mediaModel: null
-    property string missingMediaFolder: ""   // the missing folder already traced
+    // the folder's videos, oldest first, one per scene position; follows the folder as it changes
+    property var medias: mediaList.files
     // {layer, name, file, message}: failed videos whose check has not answered yet
     property var videoChecks: []
 
@@ -995,53 +994,13 @@ ApplicationWindow {
         return chosen.folder
     }
 
-    onMediaFolderChanged: listMediaFolder()
-    property QtObject mediaWatch: QtObject { Component.onCompleted: main.listMediaFolder() }
+    // The video of the scene at `index`; an empty URL (the layer's placeholder) when there is none.
+    function mediaAt(index) { return mediaList.at(index) }
 
-    // The folder model reads the working directory instead of a folder that is missing when it is
-    // made: an output started from a scratch directory would put whatever videos lie there on
-    // air. It is made only for a folder that is there; later changes go to the model, which then
-    // lists nothing for a missing folder.
-    function listMediaFolder() {
-        if (mediaModel) {
-            mediaModel.folder = mediaFolder
-            return
-        }
-        var folder = String(mediaFolder)
-        if (folder === missingMediaFolder)
-            return
-        var model = folder !== "" && Serialization.isFileExists(folder)
-                ? mediaModelComponent.createObject(main, { "folder": mediaFolder }) : null
-        if (model && String(model.folder) === folder) {
-            mediaModel = model
-            return
-        }
-        if (model)
-            model.destroy()
-        missingMediaFolder = folder
-        p("Videos folder " + decodeURIComponent(folder.replace(/^file:\/\//, "")) + " is missing: no videos are listed")
-    }
-
-    Component {
-        id: mediaModelComponent
-        FolderListModel {
-            showDirs: false
-            nameFilters: ["*.mov", "*.wmv", "*.mpg", "*.mp4", "*.avi"]
-            sortField: FolderListModel.Time
-            sortReversed: true
-        }
-    }
-
-    Repeater {
-        model: mediaModel
-        delegate: Item {
-            visible: false
-            // append-only: files presented again after a folder change are listed again
-            Component.onCompleted: {
-                main.medias.push(fileURL)
-                p(String(fileURL))
-            }
-        }
+    VideoList {
+        id: mediaList
+        folder: main.mediaFolder
+        onTrace: p(line)
     }
 
     // A layer's video reported an error (once per file and layer). The player does not say which
@@ -1125,11 +1084,9 @@ ApplicationWindow {
         // The banner and the "!!! send" line are fixed markers that readers of a trace search
         // for: keep them as written.
         p("(((((((((((((()))))))))))))) ", medias)
-        if (medias.length > 0 && currentIndex < medias.length) {
-            var media = medias[currentIndex % medias.length]
-            p("set media " + media)
-            render.media = media ? media : ""
-        }
+        var media = mediaAt(currentIndex)
+        p("set media " + media)
+        render.media = media
         var loaded = render.isLoaded
         var lastType = render.lastJS ? render.lastJS.type : undefined
         p("!!! send type=" + type + " lastType=" + lastType + " loaded=" + loaded + " q=" + singleLine(q))
