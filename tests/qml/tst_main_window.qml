@@ -193,6 +193,50 @@ MainWindowTestCase {
         compare(main.guid, g)
     }
 
+    // A list opened with the mouse takes the keys of a desktop list; once it closes, the keys
+    // reach the selector no more.
+    function test_selector_keys() {
+        main.requestActivate()
+        tryCompare(main, "active", true)
+        var comboLayer = findObject(main, "comboLayer")
+        main.currentLayer = 4
+        openList(comboLayer)
+        keyClick(Qt.Key_Down)
+        keyClick(Qt.Key_Down)
+        keyClick(Qt.Key_Up)
+        compare(comboLayer.highlightedIndex, 5)
+        compare(main.currentLayer, 4, "moving through the list picks nothing")
+        keyClick(Qt.Key_Return)
+        tryCompare(comboLayer.popup, "visible", false)
+        compare(main.currentLayer, 5)
+        compare(settingsOf(main).currentLayer, 5, "picked with the keys: stored")
+        verify(!comboLayer.activeFocus, "no focus left on the selector")
+
+        openList(comboLayer)
+        keyClick(Qt.Key_End)
+        compare(comboLayer.highlightedIndex, 11)
+        keyClick(Qt.Key_Home)
+        compare(comboLayer.highlightedIndex, 0)
+        keyClick(Qt.Key_Escape)
+        tryCompare(comboLayer.popup, "visible", false)
+        compare(main.currentLayer, 5, "Escape picks nothing")
+
+        var comboBox = findObject(main, "comboBox")
+        main.currentIndex = 2
+        openList(comboBox)
+        keyClick(Qt.Key_Down)
+        keyClick(Qt.Key_Return)
+        tryCompare(comboBox.popup, "visible", false)
+        compare(main.currentIndex, 3)
+        compare(settingsOf(main).currentName, main.currentName)
+
+        // afterwards Space, Return and the arrows open nothing and send nothing
+        var g = main.guid
+        ;[Qt.Key_Space, Qt.Key_Return, Qt.Key_Down, Qt.Key_Up].forEach(function (key) { keyClick(key) })
+        verify(!comboLayer.popup.visible && !comboBox.popup.visible)
+        compare([main.currentLayer, main.currentIndex, main.guid], [5, 3, g])
+    }
+
     // Outputs 0 to 3 open one below the other: each control bar stays in view under the next
     // window's title bar; output 4 takes output 0's place again.
     function test_output_places() {
