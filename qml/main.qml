@@ -6,6 +6,7 @@ import QtQuick.Layouts 1.12
 import QtQuick.Window 2.12
 import Qt.labs.settings 1.0
 import Serialization 1.0
+import Lamps 1.0
 import Videos 1.0
 import TimeScheduler 1.0
 import "common"
@@ -31,7 +32,8 @@ import "common"
 //   Control port     controlAnswer, controlCommand, controlSelect, controlState, layerOnAir;
 //                    replies, problems and tally to subscribed clients (with --control)
 //   Chrome           windowPlace, elapsedText, clockText, showSelected, selectorWidth, trigger,
-//                    continueFirst; the control bar, the clock and the function keys
+//                    continueFirst, selectLayer; the control bar, the clock, the function keys and
+//                    the layers' lamps
 //   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, makeSceneFolder,
 //                    updateDuration
 //   Panels           updateCurrent, refreshPanels, registerPanel, panelTextChanged, togglePanel
@@ -1715,6 +1717,26 @@ ApplicationWindow {
         onClicked: showBoxPlayer = !showBoxPlayer
     }
 
+    // What is on air at a glance: a lamp per layer at the bottom right, below the panels' reach
+    // and clear of the error list; a click on a lamp picks its layer as the layer selector does.
+    LayerLamps {
+        objectName: "layerLamps"
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 10
+        layers: renders
+        tally: main.layerOnAir
+        selected: currentLayer
+        onPicked: selectLayer(index)
+    }
+
+    // The operator's pick of a layer, kept for the next start.
+    function selectLayer(index) {
+        currentLayer = index
+        settings.currentLayer = index
+        updateCurrent()
+    }
+
     Item {
         id: barArea
         anchors.fill: parent
@@ -1736,11 +1758,7 @@ ApplicationWindow {
                     comboLayerList.target = popup
                     limitList(comboLayer, main.height * 2 / 3)
                 }
-                onActivated: {
-                    currentLayer = index
-                    settings.currentLayer = index
-                    updateCurrent()
-                }
+                onActivated: selectLayer(index)
                 onCurrentIndexChanged: {
                     p("222 ")   // a fixed marker of every layer change in the trace: keep it as written
                     updateCurrent()
