@@ -202,12 +202,8 @@ MainWindowTestCase {
         var keys = function (list) { list.forEach(function (key) { keyClick(key) }) }
         main.currentLayer = 4
         openList(comboLayer)
-        keys([Qt.Key_Down, Qt.Key_Down, Qt.Key_Up])
-        compare([comboLayer.highlightedIndex, main.currentLayer], [5, 4])
-        keys([Qt.Key_End])
-        compare(comboLayer.highlightedIndex, 11)
-        keys([Qt.Key_Home])
-        compare(comboLayer.highlightedIndex, 0)
+        var moved = function (list) { keys(list); return comboLayer.highlightedIndex }
+        compare([moved([Qt.Key_Down, Qt.Key_Down, Qt.Key_Up]), moved([Qt.Key_End]), moved([Qt.Key_Home])], [5, 11, 0])
         keys([Qt.Key_Escape])
         tryCompare(comboLayer.popup, "visible", false)
         compare(main.currentLayer, 4, "Escape picks nothing")
