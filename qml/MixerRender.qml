@@ -190,7 +190,6 @@ PreserveAspectFit {
     }
 
     onClientsChanged: edited = clients > 1
-    onMediaChanged: d.mediaChanged()
     onVisibleChanged: d.showContent()
     onMixerChanged: {
         if (mixer)
@@ -398,6 +397,7 @@ PreserveAspectFit {
             case "DSK_Cue":
                 fadeOut()
                 loaded = true
+                chooseContent()
                 break
             case "DSK_Play":
                 fadeIn(js)
@@ -547,9 +547,9 @@ PreserveAspectFit {
 
         function hasMedia() { return String(render.media) !== "" }
 
-        // Running content follows the layer's media: the placeholder for a scene without a video,
-        // a video for one with a file. Another file in a video only changes the player's source.
-        function mediaChanged() {
+        // A Cue on a running layer chooses its content again: the placeholder for a scene without
+        // a video, a video for one with a file. Another file in a video only changes the source.
+        function chooseContent() {
             var content = textureReceiver.sourceComponent
             if (content && (content === mediaComponent) !== hasMedia())
                 loadContent()
