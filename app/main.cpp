@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "controlport.h"
 #include "controlserver.h"
 #include "crashreport.h"
+#include "onairstate.h"
 #include "outputlock.h"
 #include "programimageprovider.h"
 #include "programoptions.h"
@@ -138,24 +140,30 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
     CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"), dataDir);
     crashReport.install();
     StopSignals stopSignals;
+    // what is on air, for a restart; with --restore the last run's, offered to the window
+    OnAirState onAir(options.box(), dataDir);
     ControlServer control;
+    ControlPort controlPort(control);
     // the layers' videos: the choice of videos folder, and why a video cannot play
     VideoFolder videoFolder(options.videos());
     VideoCheck videoCheck;
     QVariantMap initial{{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
                         {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)},
+                        {QStringLiteral("onAirState"), QVariant::fromValue<QObject *>(&onAir)},
                         {QStringLiteral("videoFolder"), QVariant::fromValue<QObject *>(&videoFolder)},
                         {QStringLiteral("videoCheck"), QVariant::fromValue<QObject *>(&videoCheck)}};
     if (options.control() > 0) {
         if (!openControlPort(options, control))
             return 2;
-        initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control));
+        initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&controlPort));
     }
     std::unique_ptr<ProgramOutput> output; // outlives the window: it ends its streams after it
     if (!makeProgramOutput(options, output))
         return 2;
     if (output)
         initial.insert(QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get()));
+    // only once the start can no longer fail: a start that ends here leaves the file as it was
+    onAir.start(options.restore());
     return runWindow(initial, output.get(), stopSignals);
 }
 

@@ -30,6 +30,9 @@ const OptionSpec optionSpecs[] = {
     {"key", "[SCREEN]", "With --program: a second feed window showing the composite's alpha as a grey key."},
     {"output", "PIPELINE", "Feed the composite into the GStreamer pipeline \"appsrc ! PIPELINE\"; repeatable."},
     {"fps", "RATE", "Frame rate of the program output: a whole number or a fraction such as 30000/1001 (25)."},
+    {"restore", nullptr,
+     "Put back on air what this output showed when it last ended (onair[-N].json in the application-data "
+     "directory): the same scenes with the same data, without a fade."},
     {"help", nullptr, "Print this help and exit."},
     {"version", nullptr, "Print the application name and version and exit."},
 };
@@ -177,6 +180,7 @@ QString ProgramOptions::readValues(const QCommandLineParser &parser)
         return QStringLiteral("--key %1: not a screen number (0, 1, ...)").arg(parser.value("key"));
     if (m_key && !m_program)
         return QStringLiteral("--key goes with --program: the key window follows the program window");
+    m_restore = parser.isSet(QStringLiteral("restore"));
     m_outputs = parser.values(QStringLiteral("output"));
     for (const QString &pipeline : qAsConst(m_outputs)) {
         if (pipeline.trimmed().isEmpty())

@@ -26,6 +26,8 @@ class ProgramOptions : public QObject
     Q_PROPERTY(QStringList outputs READ outputs CONSTANT)
     Q_PROPERTY(int fpsNumerator READ fpsNumerator CONSTANT)
     Q_PROPERTY(int fpsDenominator READ fpsDenominator CONSTANT)
+    // --restore: what was on air when the output last ended comes back at the start
+    Q_PROPERTY(bool restore READ restore CONSTANT)
 
 public:
     // What the start-up does with a command line: run, or print and exit with a status.
@@ -65,6 +67,7 @@ public:
     QStringList outputs() const { return m_outputs; }
     int fpsNumerator() const { return m_fpsNumerator; }
     int fpsDenominator() const { return m_fpsDenominator; }
+    bool restore() const { return m_restore; }
     // the composite leaves the process: a feed window or a pipeline
     bool programOutput() const { return m_program || !m_outputs.isEmpty(); }
 
@@ -85,4 +88,5 @@ private:
     QStringList m_outputs;
     int m_fpsNumerator = 25;
     int m_fpsDenominator = 1;
+    bool m_restore = false;
 };

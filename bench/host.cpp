@@ -34,6 +34,7 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include "../tests/orvanetest.h"
+#include "controlport.h"
 #include "controlserver.h"
 #include "videoplayback.h"
 #include "programimageprovider.h"
@@ -952,12 +953,13 @@ int runHost(int argc, char *argv[])
     QQmlApplicationEngine engine;
     // the control port, as the program opens it with --control (any free port here)
     ControlServer control;
+    ControlPort controlPort(control);
     if (o.mode == QLatin1String("control")) {
         if (!control.listen(QHostAddress::LocalHost, 0)) {
             std::fprintf(stderr, "cannot open a control port: %s\n", qPrintable(control.errorString()));
             return 2;
         }
-        engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
+        engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&controlPort)}});
     }
     const QString bareFile = bareDocument(o.mode);
     const bool bare = !bareFile.isEmpty();

@@ -1,9 +1,10 @@
 #include "controlserver.h"
 
+#include "controlverbs.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -11,10 +12,6 @@
 #include <vector>
 
 namespace {
-
-// Requests that the window carries out; hello and subscribe are the connection's own business.
-const QSet<QString> windowRequests = {"cue",      "play",     "stop",   "eject", "status",
-                                      "continue", "ejectAll", "select", "state", "scenes"};
 
 const int readChunk = 16 * 1024;
 const int traceLength = 500;   // characters of a request shown in the trace
@@ -44,6 +41,11 @@ QByteArray lineOf(const QJsonObject &o, const QStringList &first)
             add(it.key());
     out += "}\n";
     return out;
+}
+
+QString peerOf(const QTcpSocket *socket)
+{
+    return socket->peerAddress().toString() + QLatin1Char(':') + QString::number(socket->peerPort());
 }
 
 QString shortened(const QString &text)
@@ -83,7 +85,7 @@ bool ControlServer::listen(const QHostAddress &address, quint16 port)
 {
     if (!m_server) {
         m_server = new QTcpServer(this);
-        connect(m_server, &QTcpServer::newConnection, this, &ControlServer::accept);
+        connect(m_server, &QTcpServer::newConnection, this, [this] { accept(false); });
     }
     if (m_server->listen(address, port))
         return true;
@@ -104,40 +106,58 @@ bool ControlServer::sameToken(const QByteArray &given, const QByteArray &expecte
     return diff == 0 && !expected.isEmpty();
 }
 
-void ControlServer::accept()
+// Takes the waiting clients while there is room. At the limit, the refusal waits for the rest of
+// this turn of the event loop: clients that left just before this one came still hold their
+// places until their ends are read, in this same turn but possibly after this.
+void ControlServer::accept(bool settled)
 {
-    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        const QString peer = socket->peerAddress().toString() + QLatin1Char(':') + QString::number(socket->peerPort());
-        if (int(m_connections.size()) >= maxConnections) {
-            emit trace(QStringLiteral("control %1 refused: %2 connections open").arg(peer).arg(maxConnections));
-            socket->write(lineOf({{"id", QJsonValue::Null}, {"ok", false}, {"error", "too many connections"}},
-                                 {"id", "ok", "error"}));
-            socket->disconnectFromHost();
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(closeGraceMs, socket, [socket] { socket->deleteLater(); });
+    while (m_server->hasPendingConnections()) {
+        if (int(m_connections.size()) < maxConnections) {
+            admit(m_server->nextPendingConnection());
             continue;
         }
-        auto *c = new Connection(this);
-        c->id = m_nextId++;
-        c->socket = socket;
-        c->peer = peer;
-        socket->setParent(c);
-        // Qt takes no more from the network than this while the lines wait: a client that
-        // writes faster than the window works is held back by TCP itself
-        socket->setReadBufferSize(4 * maxLineBytes);
-        // an answer is one short line that the client waits for: no waiting for more to send
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(socket, &QTcpSocket::readyRead, c, [this, c] {
-            if (!c->scheduled)
-                turn(c);
-        });
-        connect(socket, &QTcpSocket::disconnected, c, [this, c] { closed(c); });
-        m_connections[c->id] = c;
-        emit trace(QStringLiteral("control %1 connected").arg(peer));
-        emit connectionCountChanged();
-        if (socket->bytesAvailable() > 0)
-            scheduleTurn(c);
+        if (!settled) {
+            if (!m_settling) {
+                m_settling = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_settling = false;
+                    accept(true);
+                });
+            }
+            return;
+        }
+        QTcpSocket *socket = m_server->nextPendingConnection();
+        emit trace(QStringLiteral("control %1 refused: %2 connections open").arg(peerOf(socket)).arg(maxConnections));
+        socket->write(lineOf({{"id", QJsonValue::Null}, {"ok", false}, {"error", "too many connections"}},
+                             {"id", "ok", "error"}));
+        socket->disconnectFromHost();
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(closeGraceMs, socket, [socket] { socket->deleteLater(); });
     }
+}
+
+void ControlServer::admit(QTcpSocket *socket)
+{
+    auto *c = new Connection(this);
+    c->id = m_nextId++;
+    c->socket = socket;
+    c->peer = peerOf(socket);
+    socket->setParent(c);
+    // Qt takes no more from the network than this while the lines wait: a client that
+    // writes faster than the window works is held back by TCP itself
+    socket->setReadBufferSize(4 * maxLineBytes);
+    // an answer is one short line that the client waits for: no waiting for more to send
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket, &QTcpSocket::readyRead, c, [this, c] {
+        if (!c->scheduled)
+            turn(c);
+    });
+    connect(socket, &QTcpSocket::disconnected, c, [this, c] { closed(c); });
+    m_connections[c->id] = c;
+    emit trace(QStringLiteral("control %1 connected").arg(c->peer));
+    emit connectionCountChanged();
+    if (socket->bytesAvailable() > 0)
+        scheduleTurn(c);
 }
 
 void ControlServer::closed(Connection *c)
@@ -220,6 +240,9 @@ bool ControlServer::nextLine(Connection *c, QByteArray &line, bool &tooLong)
             }
             if (line.endsWith('\r'))
                 line.chop(1);
+            // a blank line is no request: nothing answers it, as in other line protocols
+            if (line.trimmed().isEmpty())
+                continue;
             tooLong = line.size() > maxLineBytes;
             return true;
         }
@@ -231,7 +254,8 @@ bool ControlServer::nextLine(Connection *c, QByteArray &line, bool &tooLong)
             tooLong = true;
             return true;
         }
-        const QByteArray more = c->socket->read(readChunk);
+        // a socket that Qt has closed has nothing more to give
+        const QByteArray more = c->socket->isOpen() ? c->socket->read(readChunk) : QByteArray();
         if (more.isEmpty())
             return false;
         c->buffer += more;
@@ -285,13 +309,14 @@ void ControlServer::handleLine(Connection *c, const QByteArray &line)
         fail(c, id, QStringLiteral("missing do"));
         return;
     }
-    if (what == QJsonValue(QStringLiteral("subscribe"))) {
-        c->subscribed = true;
-        answer(c, id, {{"ok", true}});
+    const std::optional<ControlVerbs::Side> side = ControlVerbs::sideOf(what);
+    if (!side) {
+        fail(c, id, QStringLiteral("unknown do"));
         return;
     }
-    if (!what.isString() || !windowRequests.contains(what.toString())) {
-        fail(c, id, QStringLiteral("unknown do"));
+    if (*side == ControlVerbs::Side::Connection) { // subscribe: hello is done above
+        c->subscribed = true;
+        answer(c, id, {{"ok", true}});
         return;
     }
     c->pendingId = id;

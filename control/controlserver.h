@@ -2,7 +2,8 @@
 // The control port: automation, control surfaces and scripts drive the output over TCP, one JSON
 // object per line in both directions. This class carries the lines and keeps the limits (line
 // length, connections, output waiting for a client, the token); what a request does is up to
-// whoever handles `request` (the output window), which answers with `respond` before it returns.
+// whoever handles `request` (ControlPort, for the output window), which answers with `respond`
+// before it returns.
 // Everything runs on the thread that owns the object, with Qt's asynchronous sockets: a slow,
 // stalled or vanished client never makes that thread wait.
 #include <QByteArray>
@@ -62,7 +63,8 @@ signals:
 private:
     struct Connection;
 
-    void accept();
+    void accept(bool settled);
+    void admit(QTcpSocket *socket);
     void closed(Connection *c);
     void drop(Connection *c, const QString &why);
     void scheduleTurn(Connection *c);
@@ -80,5 +82,6 @@ private:
     QByteArray m_token;
     QString m_error;
     int m_nextId = 1;
+    bool m_settling = false; // a refusal waits for clients leaving in the same turn
     std::map<int, Connection *> m_connections;
 };

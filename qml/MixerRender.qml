@@ -84,6 +84,9 @@ PreserveAspectFit {
         return true
     }
 
+    // Gives the loaded template new data; false when the layer has no template.
+    function templateUpdate(data) { return false }
+
     // ---------------------------------------------------------------- replies
 
     function queueReply(result, guid) {
