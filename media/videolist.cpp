@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -83,11 +84,12 @@ void VideoList::refresh()
     const QList<QUrl> files = present ? read(dir) : QList<QUrl>();
     if (files == m_files)
         return;
+    const QSet<QUrl> before(m_files.cbegin(), m_files.cend()), after(files.cbegin(), files.cend());
     for (const QUrl &file : files)
-        if (!m_files.contains(file))
+        if (!before.contains(file))
             emit trace(file.toString());
     for (const QUrl &file : qAsConst(m_files))
-        if (!files.contains(file))
+        if (!after.contains(file))
             emit trace(QStringLiteral("Video gone: %1").arg(file.toString()));
     m_files = files;
     emit filesChanged();
