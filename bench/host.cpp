@@ -33,12 +33,13 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include "../tests/orvanetest.h"
+#include "../tests/utils/orvanetest.h"
 #include "controlport.h"
 #include "controlserver.h"
 #include "videoplayback.h"
 #include "programimageprovider.h"
 #include "programoutput.h"
+#include "webserver.h"
 
 namespace {
 
@@ -146,7 +147,9 @@ struct Options
     double seconds = 10;
     QList<int> checkpoints;
     QString clip;
-    QString output; // a pipeline for the program output (--output), empty for none
+    QString output;   // a pipeline for the program output (--output), empty for none
+    int pages = 0;    // web: the browser pages to wait for
+    QString portFile; // web: where the page's port is written
 };
 
 Options parse(int argc, char *argv[])
@@ -170,6 +173,10 @@ Options parse(int argc, char *argv[])
             o.clip = value;
         else if (key == "--output")
             o.output = value;
+        else if (key == "--pages")
+            o.pages = value.toInt();
+        else if (key == "--port-file")
+            o.portFile = value;
         else if (key == "--checkpoints")
             for (const QString &c : value.split(','))
                 o.checkpoints << c.toInt();
@@ -537,6 +544,18 @@ QJsonObject rendering(Window &w, const Options &o)
     return out;
 }
 
+// Figure 12c: the frame work of figure 4 once `pages` browser pages of the web page (opened by
+// bench/web.py) are connected and subscribed.
+QJsonObject withPages(ControlServer &control, Window &w, const Options &o)
+{
+    if (!waitUntil([&] { return control.connectionCount() >= o.pages; }, 120000))
+        return {{"problems", QJsonArray{QStringLiteral("the pages did not connect")}}};
+    pump(2000); // each page has its state, scenes and subscription
+    QJsonObject out = rendering(w, o);
+    out.insert(QStringLiteral("pages"), control.connectionCount());
+    return out;
+}
+
 // Figure 4's baseline: the same frame timing in a bare window of the same size with one rotating
 // rectangle (bare_animated.qml), loaded by the same kind of engine in the same kind of process.
 QJsonObject bareRendering(QQuickWindow *window, const Options &o)
@@ -614,6 +633,59 @@ QJsonObject videoStart(Window &w, const Options &o)
             {QStringLiteral("baselineGap"), toJson(baseGaps)},
             {QStringLiteral("heldMs"), toJson(held)},
             {QStringLiteral("baselineHeldMs"), toJson(baseHeld)},
+            {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
+}
+
+// Figure 10d/e: the operator gives a layer that plays a video another file (Play of the next
+// scene: Eject, Cue with the new file, Play): how long that holds the GUI thread, and the largest
+// frame gap from then on, against the same Play keeping the file the layer plays. The two
+// alternate, each on a layer that has played for a while.
+QJsonObject videoSwap(Window &w, const Options &o)
+{
+    QStringList problems;
+    const QString other = o.clip + QStringLiteral(".other.mp4");
+    QFile::remove(other);
+    if (!QFile::copy(o.clip, other))
+        return {{QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot copy the clip")}}};
+    const QUrl files[2] = {QUrl::fromLocalFile(o.clip), QUrl::fromLocalFile(other)};
+    FrameClock frames(w.window());
+    w.selectScene(1);
+    for (int i = 1; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    QQuickItem *layer = w.render(0);
+    w.selectLayer(0);
+    layer->setProperty("media", files[0]);
+    w.send(QStringLiteral("DSK_Play"));
+    pump(1000);
+    int playing = 0;
+    const auto play = [&](const QUrl &file, std::vector<double> &held, std::vector<double> &gaps) {
+        std::vector<double> intervals, busy;
+        frames.start();
+        const qint64 t0 = clockNs.nsecsElapsed();
+        layer->setProperty("media", file);
+        w.send(QStringLiteral("DSK_Play"));
+        held.push_back(usSince(t0) / 1000.0);
+        pump(static_cast<int>(std::max(0.5, o.seconds) * 1000));
+        frames.stop(intervals, busy);
+        gaps.push_back(largest(intervals));
+        QObject *player = layer->findChild<QObject *>(QStringLiteral("mediaPlayer"));
+        if (!player || player->property("playbackState").toInt() != 1)
+            problems << QStringLiteral("layer 1 is not playing its video");
+    };
+    std::vector<double> held, gaps, baseHeld, baseGaps;
+    for (int k = 0; k < std::max(1, o.iterations); ++k) {
+        playing = 1 - playing;
+        play(files[playing], held, gaps);
+        play(files[playing], baseHeld, baseGaps);
+    }
+    QFile::remove(other);
+    problems.removeDuplicates();
+    return {{QStringLiteral("heldMs"), toJson(held)},
+            {QStringLiteral("baselineHeldMs"), toJson(baseHeld)},
+            {QStringLiteral("gap"), toJson(gaps)},
+            {QStringLiteral("baselineGap"), toJson(baseGaps)},
             {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
 }
 
@@ -961,6 +1033,17 @@ int runHost(int argc, char *argv[])
         }
         engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&controlPort)}});
     }
+    // the web page, as the program serves it with --web, on the port written to --port-file
+    WebServer web(&control, QStringLiteral(ORVANE_BIN_DIR "/web"));
+    if (o.mode == QLatin1String("web")) {
+        QFile portFile(o.portFile);
+        if (!web.listen(QHostAddress::LocalHost, 0) || !portFile.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot open the web page: %s\n", qPrintable(web.errorString()));
+            return 2;
+        }
+        portFile.write(QByteArray::number(web.port()));
+        engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
+    }
     const QString bareFile = bareDocument(o.mode);
     const bool bare = !bareFile.isEmpty();
     QQuickWindow *window = loadWindow(engine, bareFile, output.get());
@@ -984,6 +1067,10 @@ int runHost(int argc, char *argv[])
         result = controlPortRoundTrip(w, quint16(control.port()), o);
     else if (o.mode == QLatin1String("video"))
         result = videoStart(w, o);
+    else if (o.mode == QLatin1String("web"))
+        result = withPages(control, w, o);
+    else if (o.mode == QLatin1String("videoSwap"))
+        result = videoSwap(w, o);
     else if (o.mode == QLatin1String("outputLate") && output)
         result = outputLateness(w, *output, o);
     else if (o.mode == QLatin1String("outputDelay") && output)

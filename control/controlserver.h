@@ -1,9 +1,10 @@
 #pragma once
 // The control port: automation, control surfaces and scripts drive the output over TCP, one JSON
-// object per line in both directions. This class carries the lines and keeps the limits (line
-// length, connections, output waiting for a client, the token); what a request does is up to
-// whoever handles `request` (ControlPort, for the output window), which answers with `respond`
-// before it returns.
+// object per line in both directions; the web page's WebSockets are connections of the same kind
+// (adopt). This class carries the lines and keeps the limits (line length, connections counted
+// together, output waiting for a client, the token); what a request does is up to whoever
+// handles `request` (ControlPort, for the output window), which answers with `respond` before it
+// returns.
 // Everything runs on the thread that owns the object, with Qt's asynchronous sockets: a slow,
 // stalled or vanished client never makes that thread wait.
 #include <QByteArray>
@@ -15,8 +16,8 @@
 
 #include <map>
 
+class ControlTransport;
 class QTcpServer;
-class QTcpSocket;
 
 struct QJsonParseError;
 
@@ -42,6 +43,10 @@ public:
     int port() const;
     int connectionCount() const { return int(m_connections.size()); }
 
+    // A client that came another way than the TCP port: one more connection, under the same
+    // limits. The server owns it from here; beyond the connection limit it is told so and closed.
+    void adopt(ControlTransport *transport);
+
     // Equal texts, compared in a time that does not depend on where they differ.
     static bool sameToken(const QByteArray &given, const QByteArray &expected);
 
@@ -64,7 +69,6 @@ private:
     struct Connection;
 
     void accept(bool settled);
-    void admit(QTcpSocket *socket);
     void closed(Connection *c);
     void drop(Connection *c, const QString &why);
     void scheduleTurn(Connection *c);

@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtMultimedia 5.15
 import Serialization 1.0
 import TimeScheduler 1.0
+import VideoAlpha 1.0
 import "common"
 
 // One output layer: takes command records (JSON text) from the window, answers some itself, defers
@@ -18,7 +19,7 @@ PreserveAspectFit {
     property var main: null
     property int index: 0            // 1-based layer number within the window
     property int iLayer: 0           // box number x 100 + index, for outside programs
-    property url media               // a video file; chooses the content when the mixer starts
+    property url media               // a video file; chooses the content at the mixer start and a Cue
     property bool requireReset: false // the next Eject ends the mixer instead of being passed
 
     // --- layer state, read by the window
@@ -27,6 +28,9 @@ PreserveAspectFit {
     property bool active: false      // the mixer runs and its content is loaded
     property bool loaded: false      // a Cue was passed since the last Eject or end of the mixer
     readonly property bool isLoaded: active && loaded
+    // The layer's picture is in the composite: shown, not transparent, and its content did not
+    // fail (a video that cannot play draws nothing). The window's tally and state read this.
+    readonly property bool onAir: visible && opacity > 0 && !d.contentFailed
     property string name: ''         // graphics id of the last Cue that named one
     property var lastJS: null
     property var lastGuid: 0
@@ -203,21 +207,34 @@ PreserveAspectFit {
 
     // ---------------------------------------------------------------- timing and fades
 
-    // Runs on every beat: timed Play and Stop act at the first beat that reaches their time.
+    // Runs on every beat: timed Play and Stop act at the first beat that reaches their time. A
+    // Stop that falls due also ends every command passed before it that still waits, so nothing
+    // shows the layer again once it has stopped, and it is answered "Stop" then: the layer's
+    // latest state is what its replies say.
     function processWaiting(now) {
+        var stopped = []
         var i = 0
         while (i < waiting.length) {
-            var js = waiting[i].js
+            var entry = waiting[i]
+            var js = entry.js
             if (now + earlyTicks < js.params.time + d.renderDelay()) {
                 ++i
                 continue
             }
+            if (js.type === "DSK_Stop") {
+                fadeOut(js)
+                waiting.splice(0, i + 1)
+                i = 0
+                stopped.push(entry)
+                continue
+            }
             if (js.type === "DSK_Play")
                 fadeIn(js)
-            else if (js.type === "DSK_Stop")
-                fadeOut(js)
             waiting.splice(i, 1)
         }
+        // answered once the list is settled: the window may send this layer more on a reply
+        for (var k = 0; k < stopped.length; ++k)
+            replyStatus(stopped[k].js, "Stop", stopped[k].guid)
     }
 
     // Length in ms of a record's "Fade" transition; 0 when it has none or it is not a number.
@@ -244,12 +261,15 @@ PreserveAspectFit {
         visible = true
     }
 
-    // A Stop's own duration wins over its transition.
+    // A Stop's own duration wins over its transition. A fade-in still running ends here: it would
+    // raise the opacity of a layer that is going, and a later Play would take it for its own fade.
     function fadeOut(js) {
         var length = js ? d.positiveMs(js.duration) : 0
         if (length <= 0)
             length = transitionLength(js)
+        animFadeIn.stop()
         if (length <= 0) {
+            animFadeOut.stop()
             visible = false
             opacity = 0
             return
@@ -288,6 +308,7 @@ PreserveAspectFit {
 
         readonly property var placeholderColors: ["red", "orange", "yellow", "green", "cyan", "blue", "purple"]
         property var failedVideos: ({})   // file URL text -> true, for videos already reported
+        readonly property bool contentFailed: !!textureReceiver.item && textureReceiver.item.failed === true
         readonly property int loadingLimit: 5000   // ms a video may take to load before it is reported
 
         function videoError(file, error, message) {
@@ -398,7 +419,7 @@ PreserveAspectFit {
         function applyToPicture(js, guid) {
             switch (js.type) {
             case "DSK_Cue":
-                fadeOut()
+                takeOffAir()
                 loaded = true
                 chooseContent()
                 break
@@ -406,7 +427,7 @@ PreserveAspectFit {
                 fadeIn(js)
                 break
             case "DSK_Eject":
-                fadeOut()
+                takeOffAir()
                 loaded = false
                 waitGuid = 0
                 if (exitOnEject || pressedCtrl || requireReset) {
@@ -416,7 +437,7 @@ PreserveAspectFit {
                 }
                 break
             case "ExitLayer":
-                fadeOut()
+                takeOffAir()
                 loaded = false
                 waitGuid = 0
                 waitExit = guid
@@ -424,6 +445,14 @@ PreserveAspectFit {
                 return false
             }
             return true
+        }
+
+        // The layer is hidden at once, and what it was given before and is not yet due (a timed
+        // Play, Stop or Continue) is dropped: a Play falling due after an Eject would put the
+        // layer back on air with nothing loaded, while the layer's state says it is idle.
+        function takeOffAir() {
+            waiting.length = 0
+            fadeOut()
         }
 
         // ------------------------------------------------ reading commands and replies
@@ -564,7 +593,7 @@ PreserveAspectFit {
               + " waitExit=" + waitExit + " waitGuid=" + waitGuid
               + " mixerDelayed=" + mixerDelayed.length + " guid=" + guid)
             requireReset = false
-            fadeOut()
+            takeOffAir()
             if (active) {
                 active = false
                 p("layer" + iLayer + " crash lastGuid=" + lastGuid)
@@ -736,8 +765,18 @@ PreserveAspectFit {
     Component {
         id: mediaComponent
         Item {
+            id: video
             width: render.textureRect.width
             height: render.textureRect.height
+
+            // The file cannot play: nothing of the layer is drawn, so it is not on air. A new
+            // file starts afresh.
+            property bool failed: false
+
+            function fail(error, message) {
+                failed = true
+                d.videoError(player.source, error, message)
+            }
 
             MediaPlayer {
                 id: player
@@ -746,7 +785,8 @@ PreserveAspectFit {
                 loops: MediaPlayer.Infinite
                 autoPlay: true
                 autoLoad: false
-                onError: d.videoError(source, error, errorString)
+                onError: video.fail(error, errorString)
+                onSourceChanged: video.failed = false
             }
 
             // A damaged file (a cut-off MP4 among them) can leave GStreamer waiting for data that
@@ -754,8 +794,7 @@ PreserveAspectFit {
             Timer {
                 interval: d.loadingLimit
                 running: player.status === MediaPlayer.Loading
-                onTriggered: d.videoError(player.source, MediaPlayer.ResourceError,
-                                          "still loading after " + interval / 1000 + " s")
+                onTriggered: video.fail(MediaPlayer.ResourceError, "still loading after " + interval / 1000 + " s")
             }
 
             VideoOutput {
@@ -764,6 +803,24 @@ PreserveAspectFit {
                 anchors.bottom: parent.bottom
                 fillMode: VideoOutput.PreserveAspectFit
                 source: player
+                // Frames with straight alpha are drawn as they come, without blending: they are
+                // premultiplied in a texture of their own and then blended like every other item.
+                // Nothing shows before the first frame's kind is known.
+                filters: [alpha]
+                opacity: alpha.seen ? 1 : 0
+                layer.enabled: alpha.straight
+                layer.smooth: true
+                layer.effect: ShaderEffect {
+                    fragmentShader: "
+                        varying highp vec2 qt_TexCoord0;
+                        uniform sampler2D source;
+                        uniform lowp float qt_Opacity;
+                        void main() {
+                            lowp vec4 c = texture2D(source, qt_TexCoord0);
+                            gl_FragColor = vec4(c.rgb * c.a, c.a) * qt_Opacity;
+                        }"
+                }
+                StraightAlpha { id: alpha }
             }
         }
     }

@@ -197,11 +197,11 @@ ApplicationWindow {
         if (scene === "")
             onAirState.clearLayer(render.index)
         else
-            onAirState.setLayer(render.index, scene, cueData(render), playing)
+            onAirState.setLayer(render.index, scene, layerCueData(render), playing)
     }
 
     // The data of the Cue that loaded the layer: its newest Cue passed on.
-    function cueData(render) {
+    function layerCueData(render) {
         var passed = render.queues
         for (var i = passed.length - 1; i >= 0; --i) {
             var js = passed[i].js
@@ -216,13 +216,9 @@ ApplicationWindow {
         var plan = onAirState.takePlan(queues.map(getGraphicsId), renders.count)
         var restored = 0
         dispatch(function () {
-            var layer = currentLayer
-            var index = currentIndex
-            try {
+            keepSelection(function () {
                 plan.layers.forEach(function (entry) { restored += restoreLayer(entry) ? 1 : 0 })
-            } finally {
-                putSelectionBack(layer, index)
-            }
+            })
         })
         plan.problems.forEach(function (text) { listWindowProblem("Warning", text) })
         if (restored > 0)
@@ -849,6 +845,9 @@ ApplicationWindow {
     // the clean feed windows, while they are open
     property var programWindow: null
     property var keyWindow: null
+    // Owns the feed windows without being a window: a window made with a window as its parent
+    // becomes an X child window inside it, which a window manager never maps.
+    property QtObject feedOwner: QtObject {}
 
     // The composite at full frame size, drawn again only when the output asks for a frame. It is
     // in the scene (a texture is rendered only for an item that is drawn), one pixel big, just
@@ -914,7 +913,7 @@ ApplicationWindow {
             properties.x = screen.virtualX
             properties.y = screen.virtualY
         }
-        var window = feedWindowComponent.createObject(main, properties)
+        var window = feedWindowComponent.createObject(feedOwner, properties)
         window.visibility = screen ? Window.FullScreen : Window.Windowed
         return window
     }
@@ -1184,9 +1183,12 @@ ApplicationWindow {
         // The banner and the "!!! send" line are fixed markers that readers of a trace search
         // for: keep them as written.
         p("(((((((((((((()))))))))))))) ", medias)
-        var media = mediaAt(currentIndex)
-        p("set media " + media)
-        render.media = media
+        // only a Cue chooses what the layer shows: the video at the scene's position, none past the end
+        if (type === "DSK_Cue") {
+            var media = mediaAt(currentIndex)
+            p("set media " + media)
+            render.media = media
+        }
         var loaded = render.isLoaded
         var lastType = render.lastJS ? render.lastJS.type : undefined
         p("!!! send type=" + type + " lastType=" + lastType + " loaded=" + loaded + " q=" + singleLine(q))
@@ -1556,7 +1558,7 @@ ApplicationWindow {
 
     // Tally follows what is drawn: a layer is on air while its picture is shown with an opacity
     // above 0 in the atlas, so a fade-in is on air from its first visible frame and a fade-out
-    // until its last.
+    // until its last; a layer whose video cannot play draws nothing and is not (render.onAir).
     Instantiator {
         model: controlPort ? renders.count : 0
         delegate: QtObject {
@@ -1566,7 +1568,7 @@ ApplicationWindow {
         }
     }
 
-    function layerOnAir(render) { return !!render && render.visible && render.opacity > 0 }
+    function layerOnAir(render) { return !!render && render.onAir }
 
     function controlReplied(layer, guid, reply) {
         if (reply.data && typeof reply.data === "object" && reply.data.status !== undefined)

@@ -32,9 +32,10 @@ QtObject {
         return _walk(s, v, l, f, r, tf, false, function (line) { console.warn(line) })
     }
 
-    // The same lines as one text: the label line, then "\n" before every member line.
-    function _dump(s, v, l, f, r, tf) {
-        var res = ""
+    // The same lines as one text, appended to `res`, the text built so far (none when falsy):
+    // the label line as it is, then "\n" before every member line.
+    function _dump(s, v, l, f, r, tf, res) {
+        res = res ? String(res) : ""
         _walk(s, v, l, f, r, tf, true, function (line, label) { res += label ? line : "\n" + line })
         return res
     }

@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "../orvaneprocess.h"
+#include "../utils/orvaneprocess.h"
 #include "lineclient.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "../mainwindow.h"
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvanetest.h"
 #include "videocheck.h"
 #include "videoplayback.h"
 
@@ -134,11 +134,9 @@ private slots:
     {
         VideoCheck check;
         QQmlApplicationEngine engine;
-        engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
         engine.setInitialProperties({{"videoCheck", QVariant::fromValue<QObject *>(&check)},
                                      {"mediaFolder", QUrl::fromLocalFile(m_dir + "/")}});
-        engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+        loadMainDocument(engine);
         QCOMPARE(engine.rootObjects().size(), 1);
         QObject *window = engine.rootObjects().first();
         QTRY_COMPARE_WITH_TIMEOUT(window->property("medias").toList().size(), 3, 10000);

@@ -185,18 +185,34 @@ LayerHost {
 
         function test_test_play_after_eject() {
             var r = loadedRender()
-            // A test Play is due 0.5 s after it was passed; an Eject before then hides the layer,
-            // and the Play shows it again when due.
-            host.send(r, timed("DSK_Play", 1))
+            // A test Play is due 0.5 s after it was passed; an Eject (or a Cue) before then hides
+            // the layer for good: neither the Play falling due nor its fade shows it again.
+            host.send(r, timed("DSK_Play", 1, { transition_duration: 20000000 }))   // 2 s fade
             var due = r.lastJS.params.time
             compare(due, t0 + 5000000)
-            verify(r.visible)
+            tryVerify(function () { return r.opacity > 0 })
             host.send(r, host.record(1, "DSK_Eject", {}))
+            host.send(r, host.record(1, "DSK_Cue", {}))
+            host.send(r, timed("DSK_Play", 1))
+            host.send(r, host.record(1, "DSK_Cue", {}))
+            compare(r.waiting.length, 0)
+            beat(due)
+            wait(100)
+            compare([r.visible, r.opacity], [false, 0])
+        }
+
+        function test_stop_due_ends_what_waits() {
+            var r = loadedRender()
+            var replies = []
+            r.mixerReply.connect(function (result, guid) { replies.push([JSON.parse(result).type, guid]) })
+            // passed before the Stop and due after it: ended with it; passed after it: stays
+            host.send(r, timed("DSK_Play", t0 + 3000000), false)
+            host.send(r, timed("DSK_Stop", t0 + 1000000), false)
+            host.send(r, timed("DSK_Play", t0 + 2000000), false)
+            beat(t0 + 1000000)
             verify(!r.visible)
             compare(r.waiting.length, 1)
-            beat(due - 30000)
-            verify(r.visible)
-            compare(r.opacity, 1)
+            compare(replies[replies.length - 1], ["DSK_Stop", host.guid - 1], "answered when due")
         }
 
         function test_test_play_fades_again_when_due() {

@@ -137,17 +137,23 @@ MainWindowTestCase {
         var layer = main.renders.itemAt(0)
         var g = main.guid
         main.currentIndex = 2
-        ignoreWarning(trace("set media file://" + dir + "/c.mov"))
         main.send("DSK_Stop")
         compare(main.guid, g, "nothing sent")
-        compare(String(layer.media), "file://" + dir + "/c.mov", "media set all the same")
+        compare(String(layer.media), "", "only a Cue chooses the layer's video")
+        ignoreWarning(trace("set media file://" + dir + "/c.mov"))
+        main.send("DSK_Cue")
+        compare(String(layer.media), "file://" + dir + "/c.mov")
+        // the operator moves on to another scene: an Eject of the layer keeps what it has
+        main.currentIndex = 0
+        main.send("DSK_Eject")
+        compare(String(layer.media), "file://" + dir + "/c.mov", "kept by the Eject")
 
         main.currentIndex = 5
-        main.send("DSK_Stop")
+        main.send("DSK_Cue")
         compare(String(layer.media), "", "no entry for scene 6: no media")
 
         main.currentIndex = -1
-        main.send("DSK_Stop")
+        main.send("DSK_Cue")
         compare(String(layer.media), "", "no scene, no media")
 
         // another folder and back: the list is the folder's, each file once

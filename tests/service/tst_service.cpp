@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "../control/lineclient.h"
-#include "../orvaneprocess.h"
+#include "../utils/orvaneprocess.h"
 
 namespace {
 

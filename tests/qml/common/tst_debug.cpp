@@ -120,6 +120,9 @@ private slots:
         QCOMPARE(text.toString(), QStringLiteral("------o [object]\n.f()"));
         run("Debug.dump('x', null)", &text);
         QCOMPARE(text.toString(), QStringLiteral("------x "));
+        // the worker appends to the text built so far
+        run("Debug._dump('x', 1, undefined, undefined, undefined, false, 'PRE')", &text);
+        QCOMPARE(text.toString(), QStringLiteral("PRE------x 1\n:1"));
     }
 
     void differences()
