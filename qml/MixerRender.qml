@@ -19,7 +19,7 @@ PreserveAspectFit {
     property var main: null
     property int index: 0            // 1-based layer number within the window
     property int iLayer: 0           // box number x 100 + index, for outside programs
-    property url media               // a video file; chooses the content when the mixer starts
+    property url media               // a video file; chooses the content at the mixer start and a Cue
     property bool requireReset: false // the next Eject ends the mixer instead of being passed
 
     // --- layer state, read by the window
@@ -421,6 +421,7 @@ PreserveAspectFit {
             case "DSK_Cue":
                 takeOffAir()
                 loaded = true
+                chooseContent()
                 break
             case "DSK_Play":
                 fadeIn(js)
@@ -577,6 +578,14 @@ PreserveAspectFit {
         }
 
         function hasMedia() { return String(render.media) !== "" }
+
+        // A Cue on a running layer chooses its content again: the placeholder for a scene without
+        // a video, a video for one with a file. Another file in a video only changes the source.
+        function chooseContent() {
+            var content = textureReceiver.sourceComponent
+            if (content && (content === mediaComponent) !== hasMedia())
+                loadContent()
+        }
 
         function mixerClosed() {
             p("layer" + index + " closed  " + (lastJS ? lastJS.type : "") + " mixer=" + !!mixer

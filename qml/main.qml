@@ -4,9 +4,10 @@ import QtQuick.Controls 1.4
 import QtQuick.Dialogs 1.3
 import QtQuick.Layouts 1.12
 import QtQuick.Window 2.12
-import Qt.labs.folderlistmodel 1.0
 import Qt.labs.settings 1.0
 import Serialization 1.0
+import Lamps 1.0
+import Videos 1.0
 import TimeScheduler 1.0
 import "common"
 
@@ -25,14 +26,15 @@ import "common"
 //                    closeFeedWindows; the full-size texture of the atlas and the feed windows
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
 //   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
-//                    listMediaFolder, videoFailed
+//                    mediaAt, videoFailed
 //   Dispatch         send, sendAll (through dispatch), keepSelection, mixerQueue, resetAllRenders
 //   Replies          reply, relay, listProblem, listWindowProblem, listWindowProblemOnce,
 //                    writeOutcome; the error list
 //   Control port     controlAnswer, controlCommand, controlSelect, controlUpdate, controlState,
 //                    layerOnAir; replies, problems and tally to subscribed clients (with --control)
 //   Chrome           windowPlace, elapsedText, clockText, showSelected, selectorWidth, trigger,
-//                    continueFirst; the control bar, the clock and the function keys
+//                    continueFirst, selectLayer; the control bar, the clock, the function keys and
+//                    the layers' lamps
 //   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, makeSceneFolder,
 //                    updateDuration
 //   Panels           updateCurrent, refreshPanels, registerPanel, panelTextChanged, togglePanel
@@ -1075,9 +1077,8 @@ ApplicationWindow {
     property QtObject videoCheck: null
     // The folder the media list reads. A window created by a test is given a folder of its own.
     property url mediaFolder: chooseMediaFolder(videoFolder)
-    property var medias: []
-    property QtObject mediaModel: null
-    property string missingMediaFolder: ""   // the missing folder already traced
+    // the folder's videos, oldest first, one per scene position; follows the folder as it changes
+    property var medias: mediaList.files
     // {layer, name, file, message}: failed videos whose check has not answered yet
     property var videoChecks: []
 
@@ -1090,53 +1091,13 @@ ApplicationWindow {
         return chosen.folder
     }
 
-    onMediaFolderChanged: listMediaFolder()
-    property QtObject mediaWatch: QtObject { Component.onCompleted: main.listMediaFolder() }
+    // The video of the scene at `index`; an empty URL (the layer's placeholder) when there is none.
+    function mediaAt(index) { return mediaList.at(index) }
 
-    // The folder model reads the working directory instead of a folder that is missing when it is
-    // made: an output started from a scratch directory would put whatever videos lie there on
-    // air. It is made only for a folder that is there; later changes go to the model, which then
-    // lists nothing for a missing folder.
-    function listMediaFolder() {
-        if (mediaModel) {
-            mediaModel.folder = mediaFolder
-            return
-        }
-        var folder = String(mediaFolder)
-        if (folder === missingMediaFolder)
-            return
-        var model = folder !== "" && Serialization.isFileExists(folder)
-                ? mediaModelComponent.createObject(main, { "folder": mediaFolder }) : null
-        if (model && String(model.folder) === folder) {
-            mediaModel = model
-            return
-        }
-        if (model)
-            model.destroy()
-        missingMediaFolder = folder
-        p("Videos folder " + decodeURIComponent(folder.replace(/^file:\/\//, "")) + " is missing: no videos are listed")
-    }
-
-    Component {
-        id: mediaModelComponent
-        FolderListModel {
-            showDirs: false
-            nameFilters: ["*.mov", "*.wmv", "*.mpg", "*.mp4", "*.avi"]
-            sortField: FolderListModel.Time
-            sortReversed: true
-        }
-    }
-
-    Repeater {
-        model: mediaModel
-        delegate: Item {
-            visible: false
-            // append-only: files presented again after a folder change are listed again
-            Component.onCompleted: {
-                main.medias.push(fileURL)
-                p(String(fileURL))
-            }
-        }
+    VideoList {
+        id: mediaList
+        folder: main.mediaFolder
+        onTrace: p(line)
     }
 
     // A layer's video reported an error (once per file and layer). The player does not say which
@@ -1222,11 +1183,11 @@ ApplicationWindow {
         // The banner and the "!!! send" line are fixed markers that readers of a trace search
         // for: keep them as written.
         p("(((((((((((((()))))))))))))) ", medias)
-        // only a Cue chooses what the layer shows
-        if (type === "DSK_Cue" && medias.length > 0 && currentIndex < medias.length) {
-            var media = medias[currentIndex % medias.length]
+        // only a Cue chooses what the layer shows: the video at the scene's position, none past the end
+        if (type === "DSK_Cue") {
+            var media = mediaAt(currentIndex)
             p("set media " + media)
-            render.media = media ? media : ""
+            render.media = media
         }
         var loaded = render.isLoaded
         var lastType = render.lastJS ? render.lastJS.type : undefined
@@ -1841,6 +1802,26 @@ ApplicationWindow {
         onClicked: showBoxPlayer = !showBoxPlayer
     }
 
+    // What is on air at a glance: a lamp per layer at the bottom right, below the panels' reach
+    // and clear of the error list; a click on a lamp picks its layer as the layer selector does.
+    LayerLamps {
+        objectName: "layerLamps"
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: 10
+        layers: renders
+        tally: main.layerOnAir
+        selected: currentLayer
+        onPicked: selectLayer(index)
+    }
+
+    // The operator's pick of a layer, kept for the next start.
+    function selectLayer(index) {
+        currentLayer = index
+        settings.currentLayer = index
+        updateCurrent()
+    }
+
     Item {
         id: barArea
         anchors.fill: parent
@@ -1862,11 +1843,7 @@ ApplicationWindow {
                     comboLayerList.target = popup
                     limitList(comboLayer, main.height * 2 / 3)
                 }
-                onActivated: {
-                    currentLayer = index
-                    settings.currentLayer = index
-                    updateCurrent()
-                }
+                onActivated: selectLayer(index)
                 onCurrentIndexChanged: {
                     p("222 ")   // a fixed marker of every layer change in the trace: keep it as written
                     updateCurrent()

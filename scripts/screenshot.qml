@@ -4,9 +4,10 @@ import Serialization 1.0
 
 // Drives the real output window as an operator would for the README's pictures: Layer 3,
 // "SCENE-02", Play, and Play once more, so the trace shows the Eject, Cue and Play records with
-// their replies (play.png); then the open Queues panel (queues.png) and the configuration editor
-// opened by a double click on the background (editor.png), all in the folder named by
-// ORVANE_SCREENSHOT_DIR. Run by screenshot.sh.
+// their replies (play.png); then the open Queues panel (queues.png), the layers' lamps with Layer 3
+// on air and Layer 5 cued (lamps.png), and the configuration editor opened by a double click on
+// the background (editor.png), all in the folder named by ORVANE_SCREENSHOT_DIR. Run by
+// screenshot.sh.
 TestCase {
     id: driver
     name: "Screenshot"
@@ -22,6 +23,13 @@ TestCase {
                 saved += 1
         })
         tryCompare(driver, "saved", before + 1, 5000)
+    }
+
+    // The screen's pixels in `area` (x, y, width, height) to `file`, every window included.
+    function grab(file, area) {
+        var tool = Serialization.getEnv("ORVANE_SCREENGRAB")
+        verify(Process.run(tool, [file].concat(area)) !== 0, "screengrab starts: " + tool)
+        tryVerify(function () { return Serialization.isFileExists(file) }, 10000)
     }
 
     function objectNamed(list, name) {
@@ -98,9 +106,24 @@ TestCase {
         wait(300)
         save(main.contentItem, dir, "queues.png")
 
-        // a double click on the background opens the configuration editor
         mouseClick(button("Queues", main.contentItem))
         tryCompare(panel, "visible", false)
+
+        // the layers' lamps: Layer 3 on air, Layer 5 cued (and selected by a click on its lamp)
+        var lamps = find(main.contentItem, "layerLamps")
+        verify(lamps)
+        mouseClick(find(lamps, "lamp5"))
+        compare(main.currentLayer, 4)
+        pick(find(main.contentItem, "comboBox"), 3)
+        mouseClick(button("Cue", main.contentItem))
+        tryCompare(main.renders.itemAt(4), "isLoaded", true)
+        wait(300)
+        var corner = lamps.mapToGlobal(0, 0)
+        var margin = 16
+        grab(dir + "/lamps.png", [corner.x - margin, corner.y - margin, lamps.width + 2 * margin,
+                                  lamps.height + 2 * margin])
+
+        // a double click on the background opens the configuration editor
         mouseDoubleClickSequence(main.contentItem, 800, 700)
         var editor = objectNamed(main.data, "aboutDialog")
         verify(editor)
@@ -108,8 +131,6 @@ TestCase {
         wait(500)
         // the editor is a window of its own: take the screen where the output window is, as the
         // operator sees it
-        var tool = Serialization.getEnv("ORVANE_SCREENGRAB")
-        verify(Process.run(tool, [dir + "/editor.png", main.x, main.y, main.width, main.height]) !== 0, "screengrab starts: " + tool)
-        tryVerify(function () { return Serialization.isFileExists(dir + "/editor.png") }, 10000)
+        grab(dir + "/editor.png", [main.x, main.y, main.width, main.height])
     }
 }

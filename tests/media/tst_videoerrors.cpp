@@ -4,6 +4,8 @@
 // every H.264 decoder from GStreamer before it starts) each give one numbered Error naming the
 // layer, the file and the player's message, in the list and in Errors.txt; the layer answers its
 // commands all the while, and the same file failing again on the same layer is not listed again.
+// And the list of videos follows the folder while the window runs (clips added, removed, renamed):
+// each scene plays the clip at its position, a scene past the end shows the layer's placeholder.
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -60,6 +62,23 @@ class TestVideoErrors : public QObject
         window->setProperty("currentLayer", layer);
         window->setProperty("currentIndex", scene);
         QMetaObject::invokeMethod(window, "send", Q_ARG(QVariant, type), Q_ARG(QVariant, QVariant()));
+    }
+
+    // What layer `index` shows once it has settled on its media: the clip playing, or "placeholder".
+    static QString shown(QObject *window, int index)
+    {
+        QObject *layer = render(window, index);
+        const auto now = [layer]() -> QString {
+            QObject *player = layer->findChild<QObject *>(QStringLiteral("mediaPlayer"));
+            if (!player)
+                return layer->findChild<QObject *>(QStringLiteral("placeholderBox")) ? "placeholder" : "";
+            const bool playing =
+                player->property("playbackState").toInt() == 1 && player->property("hasVideo").toBool();
+            return playing ? player->property("source").toUrl().fileName() : "";
+        };
+        const QString media = layer->property("media").toUrl().fileName();
+        const QString expected = media.isEmpty() ? "placeholder" : media;
+        return QTest::qWaitFor([&] { return now() == expected; }, 15000) ? expected : now();
     }
 
 private slots:
@@ -178,6 +197,45 @@ private slots:
             QVERIFY2(logged.contains(QString::number(entry.at(0).toInt()) + ". " + entry.at(2).toString()),
                      qPrintable(logged));
         QVERIFY(window->property("error").toString().contains(m_files[0]));
+    }
+
+    void listFollowsTheFolder()
+    {
+        const QDir dir(m_tmp.filePath("list"));
+        QVERIFY(dir.mkpath("."));
+        QDateTime time = QDateTime::currentDateTime().addSecs(-3600);
+        const auto add = [&](const QString &name) { // each clip a minute younger than the one before
+            QFile file(makeClip(dir.filePath(name), video + "jpegenc ! avimux ! "));
+            time = time.addSecs(60);
+            return file.open(QIODevice::ReadWrite) && file.setFileTime(time, QFileDevice::FileModificationTime);
+        };
+        QVERIFY(add("a.avi") && add("b.avi") && add("c.avi"));
+        QQmlApplicationEngine engine;
+        engine.setInitialProperties({{"mediaFolder", QUrl::fromLocalFile(dir.path() + "/")}});
+        QObject *window = loadMainWindow(engine);
+        QVERIFY(window);
+        const auto listed = [window] {
+            QStringList names;
+            for (const QVariant &file : window->property("medias").toList())
+                names << file.toUrl().fileName();
+            return names;
+        };
+        const auto play = [window](int layer, int scene) {
+            send(window, layer, scene, "DSK_Play");
+            return shown(window, layer);
+        };
+        QTRY_COMPARE(listed(), QStringList({"a.avi", "b.avi", "c.avi"}));
+        QCOMPARE(QStringList({play(0, 0), play(1, 1), play(2, 2)}), listed());
+
+        QVERIFY(add("d.avi") && add("e.avi"));
+        QVERIFY(QFile::remove(dir.filePath("b.avi")));
+        QVERIFY(QFile::rename(dir.filePath("a.avi"), dir.filePath("z.avi"))); // keeps its age
+        QTRY_COMPARE(listed(), QStringList({"z.avi", "c.avi", "d.avi", "e.avi"}));
+        QCOMPARE(QStringList({play(0, 0), play(1, 1), play(2, 3), play(1, 4)}),
+                 QStringList({"z.avi", "c.avi", "e.avi", "placeholder"}));
+        QVERIFY(QFile::remove(dir.filePath("c.avi")));
+        QTRY_COMPARE(listed(), QStringList({"z.avi", "d.avi", "e.avi"}));
+        QCOMPARE(QStringList({play(2, 3), play(0, 2)}), QStringList({"placeholder", "e.avi"}));
     }
 };
 

@@ -168,6 +168,9 @@ private slots:
         // nothing needed only to build
         for (const QString &name : depends)
             QVERIFY2(!name.endsWith("-dev") && name != "cmake", qPrintable(name));
+        // the tools of the README's receiving and checking commands
+        QCOMPARE(packageNames(field("Suggests")),
+                 QSet<QString>({"gstreamer1.0-tools", "gstreamer1.0-plugins-base-apps"}));
     }
 
     void desktopEntryAndUnits()

@@ -122,6 +122,37 @@ MainWindowTestCase {
         settings.currentName = "SCENE-01"
     }
 
+    // The layers' lamps: red on air, yellow cued and not shown, dark otherwise; a click picks and
+    // stores the layer; the row covers neither the clock, the open panel nor the error list.
+    function test_layer_lamps() {
+        var lamps = findObject(main.contentItem, "layerLamps")
+        var colours = function () {
+            return [1, 2, 3, 4].map(function (n) {
+                var c = findObject(lamps, "lamp" + n).color
+                return Qt.colorEqual(c, lamps.onAirColor) ? "red" : Qt.colorEqual(c, lamps.cuedColor) ? "yellow" : "dark"
+            }).join()
+        }
+        verify(findObject(lamps, "lamp12") && !findObject(lamps, "lamp13"))
+        main.currentLayer = 2
+        click("Cue")
+        compare(colours(), "dark,dark,yellow,dark")
+        ;[["Play", "red"], ["Stop", "yellow"], ["Play", "red"], ["Eject", "dark"]].forEach(function (step) {
+            click(step[0])
+            tryVerify(function () { return colours() === "dark,dark," + step[1] + ",dark" }, 5000, step[0])
+        })
+        main.listWindowProblem("Error", "a problem long enough to reach far across the bottom of the window")
+        click("Queues")
+        var box = lamps.mapToItem(null, 0, 0, lamps.width, lamps.height)
+        ;["clock", "panelQueues", "errorPanel"].forEach(function (name) {
+            var r = findObject(main.contentItem, name)
+            r = r.mapToItem(null, 0, 0, r.width, r.height)
+            verify(r.x + r.width <= box.x || r.y + r.height <= box.y, name + " clear of the lamps")
+        })
+        mouseClick(findObject(lamps, "lamp7"))
+        compare([main.currentLayer, settingsOf(main).currentLayer], [6, 6])
+        settingsOf(main).currentLayer = 0
+    }
+
     // Box-player mode: no layers, nothing to press, a picked scene is not stored.
     function test_box_player() {
         main.destroy()

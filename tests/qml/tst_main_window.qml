@@ -193,6 +193,37 @@ MainWindowTestCase {
         compare(main.guid, g)
     }
 
+    // A list opened with the mouse takes the keys of a desktop list; once it closes, the keys
+    // reach the selector no more.
+    function test_selector_keys() {
+        main.requestActivate()
+        tryCompare(main, "active", true)
+        var comboLayer = findObject(main, "comboLayer")
+        var keys = function (list) { list.forEach(function (key) { keyClick(key) }) }
+        main.currentLayer = 4
+        openList(comboLayer)
+        var moved = function (list) { keys(list); return comboLayer.highlightedIndex }
+        compare([moved([Qt.Key_Down, Qt.Key_Down, Qt.Key_Up]), moved([Qt.Key_End]), moved([Qt.Key_Home])], [5, 11, 0])
+        keys([Qt.Key_Escape])
+        tryCompare(comboLayer.popup, "visible", false)
+        compare(main.currentLayer, 4, "Escape picks nothing")
+        openList(comboLayer)
+        keys([Qt.Key_End, Qt.Key_Up, Qt.Key_Return])
+        tryCompare(comboLayer.popup, "visible", false)
+        compare([main.currentLayer, settingsOf(main).currentLayer], [10, 10])
+        var comboBox = findObject(main, "comboBox")
+        main.currentIndex = 2
+        openList(comboBox)
+        keys([Qt.Key_Down, Qt.Key_Return])
+        tryCompare(comboBox.popup, "visible", false)
+        compare([main.currentIndex, settingsOf(main).currentName], [3, main.currentName])
+        var g = main.guid
+        keys([Qt.Key_Space, Qt.Key_Return, Qt.Key_Down])
+        verify(!comboLayer.popup.visible && !comboBox.popup.visible)
+        compare([main.currentLayer, main.currentIndex, main.guid], [10, 3, g])
+        verify(!comboLayer.activeFocus && !comboBox.activeFocus)
+    }
+
     // Outputs 0 to 3 open one below the other: each control bar stays in view under the next
     // window's title bar; output 4 takes output 0's place again.
     function test_output_places() {
