@@ -87,6 +87,28 @@ QString describe(const QVariant &value)
     return text.size() > 60 ? text.left(57) + QStringLiteral("...\"") : text;
 }
 
+// what a property of meta type `type` takes, in the operator's words
+QString kindName(int type)
+{
+    switch (type) {
+    case QMetaType::QString:
+        return QStringLiteral("text");
+    case QMetaType::Bool:
+        return QStringLiteral("true or false");
+    case QMetaType::Int:
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::LongLong:
+        return QStringLiteral("number");
+    case QMetaType::QColor:
+        return QStringLiteral("colour");
+    case QMetaType::QUrl:
+        return QStringLiteral("local file");
+    default:
+        return QString::fromLatin1(QMetaType::typeName(type));
+    }
+}
+
 } // namespace
 
 TemplateItem::TemplateItem(QQuickItem *parent) : QQuickItem(parent)
@@ -268,8 +290,8 @@ void TemplateItem::applyFields(QObject *root, const QVariantMap &fields)
         QVariant value = it.value();
         const int type = property.propertyType();
         if (!TemplateFields::convert(value, type, base)) {
-            emit warning(QStringLiteral("%1 field %2: %3 is not a %4")
-                             .arg(m_scene, name, describe(it.value()), QString::fromLatin1(QMetaType::typeName(type))));
+            emit warning(
+                QStringLiteral("%1 field %2: %3 is not a %4").arg(m_scene, name, describe(it.value()), kindName(type)));
             continue;
         }
         if (type == QMetaType::QUrl && !value.toUrl().isEmpty()) {

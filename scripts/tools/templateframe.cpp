@@ -44,14 +44,15 @@ int main(int argc, char *argv[])
         return 1;
     }
     QDir(data.path()).mkpath(QStringLiteral("SCENE-01"));
-    QJsonObject container{{"graphics_id", "SCENE-01"},
-                          {"title", "SCENE-01"},
-                          {"template_name", QString::fromLocal8Bit(argv[2])},
-                          {"duration", 0},
-                          {"duration_unlimited", true},
-                          {"audio", true},
-                          {"tc_in", 0},
-                          {"template_params", params.isArray() ? QJsonValue(params.array()) : QJsonValue(params.object())}};
+    QJsonObject container{
+        {"graphics_id", "SCENE-01"},
+        {"title", "SCENE-01"},
+        {"template_name", QString::fromLocal8Bit(argv[2])},
+        {"duration", 0},
+        {"duration_unlimited", true},
+        {"audio", true},
+        {"tc_in", 0},
+        {"template_params", params.isArray() ? QJsonValue(params.array()) : QJsonValue(params.object())}};
     QFile file(data.filePath(QStringLiteral("SCENE-01/SCENE-01.gfxc")));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(container).toJson()) <= 0)
         return 1;
