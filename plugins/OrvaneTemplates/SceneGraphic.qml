@@ -55,7 +55,7 @@ Item {
             trace("graphic " + scene + ": " + found.kind + " " + found.url
                   + (found.duration > 0 ? " for " + found.duration + " ms" : ""))
         if (found.kind === "template") {
-            view.load(found.url, d.current, scene)
+            view.load(found.url, d.current, scene, found.base)
             return view.status === TemplateItem.Loading
         }
         if (found.kind === "image")

@@ -136,5 +136,8 @@ QVariantMap SceneLookup::find(const QString &dataUrl, const QString &scene, cons
         return result;
     result.insert(QStringLiteral("kind"), kind);
     result.insert(QStringLiteral("url"), QUrl::fromLocalFile(found).toString());
+    // files a template's data names lie beside the scene's container (a built-in template's own
+    // folder holds none of them); a template of the scene's folder is there anyway
+    result.insert(QStringLiteral("base"), QUrl::fromLocalFile(folder + QLatin1Char('/')).toString());
     return result;
 }

@@ -23,7 +23,8 @@ public:
     // folders of built-in templates, in the order they are searched
     static QStringList builtInFolders();
 
-    // {kind: "template" | "image" | "video" | "", url, name: template_name, fields: the data as
+    // {kind: "template" | "image" | "video" | "", url, base: the scene's folder, against which the
+    //  data's relative URLs resolve, name: template_name, fields: the data as
     //  name -> value, problem: why the data could not be read (empty when it could),
     //  duration: ms after the Play that the graphic goes off air by itself (0: until stopped)}.
     // The data is `dskData` when it is not empty, else the container's template_params as on disk.

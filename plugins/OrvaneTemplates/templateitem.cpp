@@ -65,9 +65,9 @@ public:
         QPointer<QQmlComponent> &entry = m_components[url.toString()];
         if (entry && entry->property("cacheKey").toString() == key && !entry->isError())
             return entry;
-        if (entry)
-            entry->deleteLater();
-        // a changed file must compile afresh, not come from the engine's own type cache
+        // a changed file must compile afresh, not come from the engine's own type cache, which
+        // keeps the old one while anything holds it
+        delete entry.data();
         engine->trimComponentCache();
         entry = new QQmlComponent(engine, url, QQmlComponent::Asynchronous, this);
         entry->setProperty("cacheKey", key);
@@ -151,11 +151,12 @@ void TemplateItem::ensureIncubation()
         engine->setIncubationController(window->incubationController());
 }
 
-void TemplateItem::load(const QUrl &url, const QVariant &fields, const QString &scene)
+void TemplateItem::load(const QUrl &url, const QVariant &fields, const QString &scene, const QUrl &base)
 {
     clear();
     const int serial = m_serial;
     m_source = url;
+    m_base = base.isEmpty() ? url.resolved(QUrl(QStringLiteral("."))) : base;
     m_scene = scene;
     m_fields = TemplateFields::plain(fields).toMap();
     m_unknownTraced.clear();
@@ -188,7 +189,8 @@ void TemplateItem::componentReady(QQmlComponent *component, int serial)
         fail(component->errors());
         return;
     }
-    auto *context = new QQmlContext(qmlEngine(this)->rootContext(), this);
+    m_context = new QQmlContext(qmlEngine(this)->rootContext(), this);
+    QQmlContext *context = m_context;
     m_incubator = std::make_unique<TemplateIncubator>(this, serial);
     component->create(*m_incubator, context);
 }
@@ -262,6 +264,10 @@ void TemplateItem::clear()
         content->setParentItem(nullptr);
         content->deleteLater();
     }
+    // the template's context goes with it (after it: the object still uses it until deleted)
+    if (m_context)
+        m_context->deleteLater();
+    m_context = nullptr;
     const bool changed = m_status != Null;
     m_status = Null;
     m_errorString.clear();
@@ -275,7 +281,7 @@ void TemplateItem::applyFields(QObject *root, const QVariantMap &fields)
     const QMetaObject *meta = root->metaObject();
     // the template's own properties: Item's x, visible, parent and so on are not fields
     const int own = meta->propertyOffset();
-    const QUrl base = m_source.resolved(QUrl(QStringLiteral(".")));
+    const QUrl &base = m_base;
     for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
         const QString &name = it.key();
         const int index = meta->indexOfProperty(name.toUtf8().constData());

@@ -3,6 +3,7 @@
 #include <QQuickItem>
 #include <QSet>
 #include <QTimer>
+#include <QQmlContext>
 #include <QUrl>
 #include <QVariantMap>
 #include <memory>
@@ -38,7 +39,8 @@ public:
     QQuickItem *content() const { return m_content; }
 
     // Loads `url` with the data `fields` (name -> value) of scene `scene`; Ready or Error follows.
-    Q_INVOKABLE void load(const QUrl &url, const QVariant &fields, const QString &scene);
+    // URL fields resolve against `base` (a folder URL; the template's own folder when empty).
+    Q_INVOKABLE void load(const QUrl &url, const QVariant &fields, const QString &scene, const QUrl &base = QUrl());
     // Drops the template (and any load in progress).
     Q_INVOKABLE void clear();
     // New data for the loaded template: its update(data), else field by field. False without one.
@@ -79,6 +81,8 @@ private:
     QUrl m_source;
     QString m_errorString;
     QString m_scene;
+    QUrl m_base;
+    QPointer<QQmlContext> m_context;
     QVariantMap m_fields;
     QSet<QString> m_unknownTraced; // fields the template lacks, traced once per load
     QPointer<QQuickItem> m_content;
