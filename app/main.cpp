@@ -13,8 +13,10 @@
 #include <cstdio>
 #include <memory>
 
+#include "controlport.h"
 #include "controlserver.h"
 #include "crashreport.h"
+#include "onairstate.h"
 #include "outputlock.h"
 #include "programimageprovider.h"
 #include "programoptions.h"
@@ -24,6 +26,7 @@
 #include "videocheck.h"
 #include "videofolder.h"
 #include "videoplayback.h"
+#include "webserver.h"
 
 #ifdef ORVANE_TEST_BUILD
 // Test builds only (tests/app/testcrash.cpp): a crash on request, for the crash report's tests.
@@ -90,6 +93,19 @@ static bool openControlPort(const ProgramOptions &options, ControlServer &contro
     return false;
 }
 
+// The web page listens before the window exists too, for the same reason.
+static bool openWebPort(const ProgramOptions &options, WebServer &web)
+{
+    if (web.listen(QHostAddress(options.controlBind()), quint16(options.web())))
+        return true;
+    std::fputs(qPrintable(QStringLiteral("Can't open the web port %1:%2: %3\n")
+                              .arg(options.controlBind())
+                              .arg(options.web())
+                              .arg(web.errorString())),
+               stderr);
+    return false;
+}
+
 // Loads the window with the capabilities in `initial` and runs it until it closes; the exit status.
 static int runWindow(const QVariantMap &initial, ProgramOutput *output, StopSignals &stopSignals)
 {
@@ -138,24 +154,38 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
     CrashReport crashReport(options.box(), qEnvironmentVariable("logDir"), dataDir);
     crashReport.install();
     StopSignals stopSignals;
+    // what is on air, for a restart; with --restore the last run's, offered to the window
+    OnAirState onAir(options.box(), dataDir);
     ControlServer control;
+    ControlPort controlPort(control);
     // the layers' videos: the choice of videos folder, and why a video cannot play
     VideoFolder videoFolder(options.videos());
     VideoCheck videoCheck;
     QVariantMap initial{{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(&options)},
                         {QStringLiteral("crashReport"), QVariant::fromValue<QObject *>(&crashReport)},
+                        {QStringLiteral("onAirState"), QVariant::fromValue<QObject *>(&onAir)},
                         {QStringLiteral("videoFolder"), QVariant::fromValue<QObject *>(&videoFolder)},
                         {QStringLiteral("videoCheck"), QVariant::fromValue<QObject *>(&videoCheck)}};
-    if (options.control() > 0) {
-        if (!openControlPort(options, control))
+    // the web page's WebSockets are connections of the control port, with or without its TCP port
+    WebServer web(&control, WebServer::installedPage());
+    if (options.control() > 0 && !openControlPort(options, control))
+        return 2;
+    if (options.web() > 0) {
+        control.setToken(ProgramOptions::controlToken());
+        if (!openWebPort(options, web))
             return 2;
-        initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control));
     }
+    if (options.control() > 0 || options.web() > 0)
+        initial.insert(QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&controlPort));
     std::unique_ptr<ProgramOutput> output; // outlives the window: it ends its streams after it
     if (!makeProgramOutput(options, output))
         return 2;
-    if (output)
+    if (output) {
         initial.insert(QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get()));
+        web.setProgramOutput(output.get());
+    }
+    // only once the start can no longer fail: a start that ends here leaves the file as it was
+    onAir.start(options.restore());
     return runWindow(initial, output.get(), stopSignals);
 }
 

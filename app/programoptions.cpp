@@ -23,13 +23,19 @@ const OptionSpec optionSpecs[] = {
      "Open the control port on 127.0.0.1:PORT: one JSON request per line (see the README); with "
      "ORVANE_CONTROL_TOKEN set, a client says hello with it first."},
     {"control-bind", "ADDR",
-     "Listen for --control on ADDR instead (0.0.0.0: every address); an address other than loopback "
-     "needs ORVANE_CONTROL_TOKEN."},
+     "Listen for --control and --web on ADDR instead (0.0.0.0: every address); an address other than "
+     "loopback needs ORVANE_CONTROL_TOKEN."},
+    {"web", "PORT",
+     "Serve the operator's web page on 127.0.0.1:PORT: the layers, scenes, tally and data from a "
+     "browser, over the control port's requests (a WebSocket on the same port)."},
     {"videos", "DIR", "Videos folder for the layers (a path or a file: URL), instead of the user's own videos folder."},
     {"program", "[SCREEN]", "Clean feed window: the composite alone; full screen on SCREEN (0-based) when given."},
     {"key", "[SCREEN]", "With --program: a second feed window showing the composite's alpha as a grey key."},
     {"output", "PIPELINE", "Feed the composite into the GStreamer pipeline \"appsrc ! PIPELINE\"; repeatable."},
     {"fps", "RATE", "Frame rate of the program output: a whole number or a fraction such as 30000/1001 (25)."},
+    {"restore", nullptr,
+     "Put back on air what this output showed when it last ended (onair[-N].json in the application-data "
+     "directory): the same scenes with the same data, without a fade."},
     {"help", nullptr, "Print this help and exit."},
     {"version", nullptr, "Print the application name and version and exit."},
 };
@@ -158,9 +164,7 @@ int ProgramOptions::boxAsTheWindowReadsIt(const QStringList &arguments)
 // The values of the options beyond --box; the reason of the first bad one, else empty.
 QString ProgramOptions::readValues(const QCommandLineParser &parser)
 {
-    const QString why =
-        checkControl(parser.value(QStringLiteral("control")), parser.value(QStringLiteral("control-bind")),
-                     parser.isSet(QStringLiteral("control-bind")));
+    const QString why = checkControl(parser);
     if (!why.isEmpty())
         return why;
     if (parser.isSet(QStringLiteral("videos"))) {
@@ -177,6 +181,7 @@ QString ProgramOptions::readValues(const QCommandLineParser &parser)
         return QStringLiteral("--key %1: not a screen number (0, 1, ...)").arg(parser.value("key"));
     if (m_key && !m_program)
         return QStringLiteral("--key goes with --program: the key window follows the program window");
+    m_restore = parser.isSet(QStringLiteral("restore"));
     m_outputs = parser.values(QStringLiteral("output"));
     for (const QString &pipeline : qAsConst(m_outputs)) {
         if (pipeline.trimmed().isEmpty())
@@ -200,19 +205,32 @@ ProgramOptions::Outcome ProgramOptions::bad(const QString &message) const
 
 QByteArray ProgramOptions::controlToken() { return qgetenv("ORVANE_CONTROL_TOKEN"); }
 
-// The reason the control options cannot be used, or nothing.
-QString ProgramOptions::checkControl(const QString &port, const QString &bind, bool bindGiven)
+// A TCP port number, or 0.
+static int portNumber(const QString &text)
 {
-    if (port.isEmpty()) {
+    bool ok = false;
+    const int number = text.trimmed().toInt(&ok);
+    return ok && number >= 1 && number <= 65535 ? number : 0;
+}
+
+// The reason the control options (--control, --web, --control-bind) cannot be used, or nothing.
+QString ProgramOptions::checkControl(const QCommandLineParser &parser)
+{
+    const QString port = parser.value(QStringLiteral("control"));
+    const QString web = parser.value(QStringLiteral("web"));
+    const QString bind = parser.value(QStringLiteral("control-bind"));
+    const bool bindGiven = parser.isSet(QStringLiteral("control-bind"));
+    if (port.isEmpty() && web.isEmpty()) {
         if (bindGiven)
             return QStringLiteral("--control-bind needs --control PORT");
         return QString();
     }
-    bool ok = false;
-    const int number = port.trimmed().toInt(&ok);
-    if (!ok || number < 1 || number > 65535)
+    m_control = port.isEmpty() ? 0 : portNumber(port);
+    if (!port.isEmpty() && m_control == 0)
         return QStringLiteral("Bad value for --control: %1 (a port number from 1 to 65535)").arg(port);
-    m_control = number;
+    m_web = web.isEmpty() ? 0 : portNumber(web);
+    if (!web.isEmpty() && m_web == 0)
+        return QStringLiteral("Bad value for --web: %1 (a port number from 1 to 65535)").arg(web);
     if (!bindGiven)
         return QString();
     QHostAddress address;

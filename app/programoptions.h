@@ -14,6 +14,7 @@ class ProgramOptions : public QObject
     Q_OBJECT
     Q_PROPERTY(int box READ box CONSTANT)
     Q_PROPERTY(int control READ control CONSTANT)
+    Q_PROPERTY(int web READ web CONSTANT)
     Q_PROPERTY(QString controlBind READ controlBind CONSTANT)
     // --videos DIR as a file: URL of the folder; empty without the option
     Q_PROPERTY(QUrl videos READ videos CONSTANT)
@@ -26,6 +27,8 @@ class ProgramOptions : public QObject
     Q_PROPERTY(QStringList outputs READ outputs CONSTANT)
     Q_PROPERTY(int fpsNumerator READ fpsNumerator CONSTANT)
     Q_PROPERTY(int fpsDenominator READ fpsDenominator CONSTANT)
+    // --restore: what was on air when the output last ended comes back at the start
+    Q_PROPERTY(bool restore READ restore CONSTANT)
 
 public:
     // What the start-up does with a command line: run, or print and exit with a status.
@@ -51,7 +54,9 @@ public:
     int box() const { return m_box; }
     // --control PORT: the TCP port of the control port, 0 without the option
     int control() const { return m_control; }
-    // --control-bind ADDR: the address it listens on, 127.0.0.1 without the option
+    // --web PORT: the TCP port of the web page, 0 without the option
+    int web() const { return m_web; }
+    // --control-bind ADDR: the address both listen on, 127.0.0.1 without the option
     QString controlBind() const { return m_controlBind; }
     // --videos DIR: the videos folder, empty without the option
     QUrl videos() const { return m_videos; }
@@ -65,6 +70,7 @@ public:
     QStringList outputs() const { return m_outputs; }
     int fpsNumerator() const { return m_fpsNumerator; }
     int fpsDenominator() const { return m_fpsDenominator; }
+    bool restore() const { return m_restore; }
     // the composite leaves the process: a feed window or a pipeline
     bool programOutput() const { return m_program || !m_outputs.isEmpty(); }
 
@@ -72,10 +78,11 @@ private:
     Outcome bad(const QString &message) const;
     static int boxAsTheWindowReadsIt(const QStringList &arguments);
     QString readValues(const QCommandLineParser &parser);
-    QString checkControl(const QString &port, const QString &bind, bool bindGiven);
+    QString checkControl(const QCommandLineParser &parser);
 
     int m_box = 0;
     int m_control = 0;
+    int m_web = 0;
     QString m_controlBind = QStringLiteral("127.0.0.1");
     QUrl m_videos;
     bool m_program = false;
@@ -85,4 +92,5 @@ private:
     QStringList m_outputs;
     int m_fpsNumerator = 25;
     int m_fpsDenominator = 1;
+    bool m_restore = false;
 };

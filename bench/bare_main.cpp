@@ -5,7 +5,7 @@
 #include <QQmlApplicationEngine>
 #include <QQmlDebuggingEnabler>
 #include <QUrl>
-#include "../tests/orvanetest.h"
+#include "../tests/utils/orvanetest.h"
 
 // Orvane enables QML debugging for every engine; so does the baseline.
 static QQmlDebuggingEnabler qQmlEnableDebuggingHelper(true);

@@ -253,6 +253,8 @@ struct Config
     int templateCues = 10;
     int outputRuns = 3;
     double outputLateSeconds = 60;
+    int webRuns = 3;
+    int webPlays = 30;
 };
 
 // What the figures gather: their rows (in any order; the table sorts them by id), the problems
@@ -299,6 +301,8 @@ int readOptions(const QStringList &args, Config &c)
         c.templateCues = 2;
         c.outputRuns = 1;
         c.outputLateSeconds = 2;
+        c.webRuns = 1;
+        c.webPlays = 3;
     }
     // two increasing counts, so that growth between them can be seen
     if (!memoryOption.isEmpty()) {
@@ -686,6 +690,51 @@ void outputTimingFigures(const Config &c, Results &res)
     res.rows << late << delay << delayMax;
 }
 
+// 12: the web page, from bench/web.py (headless Chromium pages): a Play clicked on one page to the
+// tally lamp lit on a second, and the window's frame work with 4 pages connected against none.
+void webFigures(const Config &c, Results &res)
+{
+    progress("web page (figure 12)");
+    Row lamp{"12a", "Play clicked on a page to the lamp lit on a second page, median", "one frame period", "frames", {},
+             {}};
+    Row lampMax{
+        "12b", "Play clicked on a page to the lamp lit on a second page, worst", "one frame period", "frames", {}, {}};
+    Row work{"12c", "Frame work, 12 placeholders, 4 web pages connected, median", "no page connected", "ms", {}, {}};
+    for (int run = 0; run < c.webRuns; ++run) {
+        Home home;
+        QProcess p;
+        p.setProcessEnvironment(home.env);
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        const QString result = home.path("result.json");
+        p.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral(ORVANE_BENCH_WEB), "--bench", QCoreApplication::applicationFilePath(), "--bin",
+                 QStringLiteral(ORVANE_BIN_DIR), "--plays", QString::number(c.webPlays), "--seconds",
+                 QString::number(c.renderSeconds), "--result", result});
+        const bool finished = p.waitForFinished(30 * 60 * 1000);
+        QFile f(result);
+        if (!finished || p.exitCode() != 0 || !f.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "web figures failed: %s\n", p.readAll().right(3000).constData());
+            res.failed = true;
+            return;
+        }
+        const QJsonObject r = QJsonDocument::fromJson(f.readAll()).object();
+        const auto periods = fromJson(r.value("lampPeriods"));
+        const auto with = fromJson(r.value("pages4").toObject().value("busy"));
+        const auto without = fromJson(r.value("pages0").toObject().value("busy"));
+        if (periods.empty() || with.empty() || without.empty()) {
+            res.failed = true;
+            return;
+        }
+        lamp.value.push_back(median(periods));
+        lamp.base.push_back(1);
+        lampMax.value.push_back(maxOf(periods));
+        lampMax.base.push_back(1);
+        work.value.push_back(median(with));
+        work.base.push_back(median(without));
+    }
+    res.rows << lamp << lampMax << work;
+}
+
 // The machine and the moment of the run, printed under the table.
 QString machineText(const Config &c, const QString &loadBefore, const QDateTime &began)
 {
@@ -871,5 +920,6 @@ int runDriver(int argc, char *argv[])
     templateFigures(c, res);
     outputWorkFigures(c, res);
     outputTimingFigures(c, res);
+    webFigures(c, res);
     return report(c, res, machineText(c, loadBefore, began));
 }

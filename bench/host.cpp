@@ -35,11 +35,13 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
-#include "../tests/orvanetest.h"
+#include "../tests/utils/orvanetest.h"
+#include "controlport.h"
 #include "controlserver.h"
 #include "videoplayback.h"
 #include "programimageprovider.h"
 #include "programoutput.h"
+#include "webserver.h"
 
 namespace {
 
@@ -147,7 +149,9 @@ struct Options
     double seconds = 10;
     QList<int> checkpoints;
     QString clip;
-    QString output; // a pipeline for the program output (--output), empty for none
+    QString output;   // a pipeline for the program output (--output), empty for none
+    int pages = 0;    // web: the browser pages to wait for
+    QString portFile; // web: where the page's port is written
 };
 
 Options parse(int argc, char *argv[])
@@ -171,6 +175,10 @@ Options parse(int argc, char *argv[])
             o.clip = value;
         else if (key == "--output")
             o.output = value;
+        else if (key == "--pages")
+            o.pages = value.toInt();
+        else if (key == "--port-file")
+            o.portFile = value;
         else if (key == "--checkpoints")
             for (const QString &c : value.split(','))
                 o.checkpoints << c.toInt();
@@ -535,6 +543,18 @@ QJsonObject rendering(Window &w, const Options &o)
     out.insert(QStringLiteral("hiddenInterval"), toJson(hiddenIntervals));
     out.insert(QStringLiteral("hiddenBusy"), toJson(hiddenBusy));
     out.insert(QStringLiteral("hiddenFramesPerSecond"), hiddenFrames / o.seconds);
+    return out;
+}
+
+// Figure 12c: the frame work of figure 4 once `pages` browser pages of the web page (opened by
+// bench/web.py) are connected and subscribed.
+QJsonObject withPages(ControlServer &control, Window &w, const Options &o)
+{
+    if (!waitUntil([&] { return control.connectionCount() >= o.pages; }, 120000))
+        return {{"problems", QJsonArray{QStringLiteral("the pages did not connect")}}};
+    pump(2000); // each page has its state, scenes and subscription
+    QJsonObject out = rendering(w, o);
+    out.insert(QStringLiteral("pages"), control.connectionCount());
     return out;
 }
 
@@ -1069,11 +1089,23 @@ int runHost(int argc, char *argv[])
     QQmlApplicationEngine engine;
     // the control port, as the program opens it with --control (any free port here)
     ControlServer control;
+    ControlPort controlPort(control);
     if (o.mode == QLatin1String("control")) {
         if (!control.listen(QHostAddress::LocalHost, 0)) {
             std::fprintf(stderr, "cannot open a control port: %s\n", qPrintable(control.errorString()));
             return 2;
         }
+        engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&controlPort)}});
+    }
+    // the web page, as the program serves it with --web, on the port written to --port-file
+    WebServer web(&control, QStringLiteral(ORVANE_BIN_DIR "/web"));
+    if (o.mode == QLatin1String("web")) {
+        QFile portFile(o.portFile);
+        if (!web.listen(QHostAddress::LocalHost, 0) || !portFile.open(QIODevice::WriteOnly)) {
+            std::fprintf(stderr, "cannot open the web page: %s\n", qPrintable(web.errorString()));
+            return 2;
+        }
+        portFile.write(QByteArray::number(web.port()));
         engine.setInitialProperties({{QStringLiteral("controlPort"), QVariant::fromValue<QObject *>(&control)}});
     }
     const QString bareFile = bareDocument(o.mode);
@@ -1099,6 +1131,8 @@ int runHost(int argc, char *argv[])
         result = controlPortRoundTrip(w, quint16(control.port()), o);
     else if (o.mode == QLatin1String("video"))
         result = videoStart(w, o);
+    else if (o.mode == QLatin1String("web"))
+        result = withPages(control, w, o);
     else if (o.mode == QLatin1String("templates"))
         result = templates(w, o);
     else if (o.mode == QLatin1String("outputLate") && output)

@@ -1,9 +1,11 @@
 #include "controlserver.h"
 
+#include "controltransport.h"
+#include "controlverbs.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -11,10 +13,6 @@
 #include <vector>
 
 namespace {
-
-// Requests that the window carries out; hello and subscribe are the connection's own business.
-const QSet<QString> windowRequests = {"cue",      "play",     "stop",   "eject", "status",
-                                      "continue", "ejectAll", "select", "state", "scenes"};
 
 const int readChunk = 16 * 1024;
 const int traceLength = 500;   // characters of a request shown in the trace
@@ -51,13 +49,44 @@ QString shortened(const QString &text)
     return text.size() > traceLength ? text.left(traceLength) + QStringLiteral("...") : text;
 }
 
+// A client of the TCP port.
+class TcpTransport : public ControlTransport
+{
+public:
+    explicit TcpTransport(QTcpSocket *socket) : m_socket(socket)
+    {
+        socket->setParent(this);
+        m_peer = socket->peerAddress().toString() + QLatin1Char(':') + QString::number(socket->peerPort());
+        // Qt takes no more from the network than this while the lines wait: a client that
+        // writes faster than the window works is held back by TCP itself
+        socket->setReadBufferSize(4 * ControlServer::maxLineBytes);
+        // an answer is one short line that the client waits for: no waiting for more to send
+        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        connect(socket, &QTcpSocket::readyRead, this, &ControlTransport::readyRead);
+        connect(socket, &QTcpSocket::disconnected, this, &ControlTransport::disconnected);
+    }
+    QString peer() const override { return m_peer; }
+    qint64 bytesAvailable() const override { return m_socket->bytesAvailable(); }
+    // a socket that Qt has closed has nothing more to give
+    QByteArray read(qint64 maxBytes) override { return m_socket->isOpen() ? m_socket->read(maxBytes) : QByteArray(); }
+    void write(const QByteArray &line) override { m_socket->write(line); }
+    qint64 bytesToWrite() const override { return m_socket->bytesToWrite(); }
+    void flush() override { m_socket->flush(); }
+    void close() override { m_socket->disconnectFromHost(); }
+    void abort() override { m_socket->abort(); }
+
+private:
+    QTcpSocket *m_socket;
+    QString m_peer;
+};
+
 } // namespace
 
 struct ControlServer::Connection : public QObject
 {
     using QObject::QObject;
     int id = 0;
-    QTcpSocket *socket = nullptr;
+    ControlTransport *transport = nullptr;
     QString peer;
     QByteArray buffer;     // what came in after the last whole line
     QJsonValue pendingId;  // "id" of the request the window is handling
@@ -83,7 +112,7 @@ bool ControlServer::listen(const QHostAddress &address, quint16 port)
 {
     if (!m_server) {
         m_server = new QTcpServer(this);
-        connect(m_server, &QTcpServer::newConnection, this, &ControlServer::accept);
+        connect(m_server, &QTcpServer::newConnection, this, [this] { accept(false); });
     }
     if (m_server->listen(address, port))
         return true;
@@ -104,40 +133,54 @@ bool ControlServer::sameToken(const QByteArray &given, const QByteArray &expecte
     return diff == 0 && !expected.isEmpty();
 }
 
-void ControlServer::accept()
+// Takes the waiting clients while there is room. At the limit, the refusal waits for the rest of
+// this turn of the event loop: clients that left just before this one came still hold their
+// places until their ends are read, in this same turn but possibly after this.
+void ControlServer::accept(bool settled)
 {
-    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
-        const QString peer = socket->peerAddress().toString() + QLatin1Char(':') + QString::number(socket->peerPort());
-        if (int(m_connections.size()) >= maxConnections) {
-            emit trace(QStringLiteral("control %1 refused: %2 connections open").arg(peer).arg(maxConnections));
-            socket->write(lineOf({{"id", QJsonValue::Null}, {"ok", false}, {"error", "too many connections"}},
-                                 {"id", "ok", "error"}));
-            socket->disconnectFromHost();
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            QTimer::singleShot(closeGraceMs, socket, [socket] { socket->deleteLater(); });
-            continue;
+    while (m_server->hasPendingConnections()) {
+        if (int(m_connections.size()) >= maxConnections && !settled) {
+            if (!m_settling) {
+                m_settling = true;
+                QTimer::singleShot(0, this, [this] {
+                    m_settling = false;
+                    accept(true);
+                });
+            }
+            return;
         }
-        auto *c = new Connection(this);
-        c->id = m_nextId++;
-        c->socket = socket;
-        c->peer = peer;
-        socket->setParent(c);
-        // Qt takes no more from the network than this while the lines wait: a client that
-        // writes faster than the window works is held back by TCP itself
-        socket->setReadBufferSize(4 * maxLineBytes);
-        // an answer is one short line that the client waits for: no waiting for more to send
-        socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        connect(socket, &QTcpSocket::readyRead, c, [this, c] {
-            if (!c->scheduled)
-                turn(c);
-        });
-        connect(socket, &QTcpSocket::disconnected, c, [this, c] { closed(c); });
-        m_connections[c->id] = c;
-        emit trace(QStringLiteral("control %1 connected").arg(peer));
-        emit connectionCountChanged();
-        if (socket->bytesAvailable() > 0)
-            scheduleTurn(c);
+        adopt(new TcpTransport(m_server->nextPendingConnection()));
     }
+}
+
+void ControlServer::adopt(ControlTransport *transport)
+{
+    const QString peer = transport->peer();
+    if (int(m_connections.size()) >= maxConnections) {
+        emit trace(QStringLiteral("control %1 refused: %2 connections open").arg(peer).arg(maxConnections));
+        transport->setParent(this);
+        transport->write(lineOf({{"id", QJsonValue::Null}, {"ok", false}, {"error", "too many connections"}},
+                                {"id", "ok", "error"}));
+        transport->close();
+        connect(transport, &ControlTransport::disconnected, transport, &QObject::deleteLater);
+        QTimer::singleShot(closeGraceMs, transport, [transport] { transport->deleteLater(); });
+        return;
+    }
+    auto *c = new Connection(this);
+    c->id = m_nextId++;
+    c->transport = transport;
+    c->peer = peer;
+    transport->setParent(c);
+    connect(transport, &ControlTransport::readyRead, c, [this, c] {
+        if (!c->scheduled)
+            turn(c);
+    });
+    connect(transport, &ControlTransport::disconnected, c, [this, c] { closed(c); });
+    m_connections[c->id] = c;
+    emit trace(QStringLiteral("control %1 connected").arg(peer));
+    emit connectionCountChanged();
+    if (transport->bytesAvailable() > 0)
+        scheduleTurn(c);
 }
 
 void ControlServer::closed(Connection *c)
@@ -166,7 +209,7 @@ void ControlServer::drop(Connection *c, const QString &why)
     m_connections.erase(c->id);
     emit trace(QStringLiteral("control %1 %2").arg(c->peer, why));
     emit connectionCountChanged();
-    c->socket->abort();
+    c->transport->abort();
     c->deleteLater();
 }
 
@@ -220,6 +263,9 @@ bool ControlServer::nextLine(Connection *c, QByteArray &line, bool &tooLong)
             }
             if (line.endsWith('\r'))
                 line.chop(1);
+            // a blank line is no request: nothing answers it, as in other line protocols
+            if (line.trimmed().isEmpty())
+                continue;
             tooLong = line.size() > maxLineBytes;
             return true;
         }
@@ -231,7 +277,7 @@ bool ControlServer::nextLine(Connection *c, QByteArray &line, bool &tooLong)
             tooLong = true;
             return true;
         }
-        const QByteArray more = c->socket->read(readChunk);
+        const QByteArray more = c->transport->read(readChunk);
         if (more.isEmpty())
             return false;
         c->buffer += more;
@@ -285,13 +331,14 @@ void ControlServer::handleLine(Connection *c, const QByteArray &line)
         fail(c, id, QStringLiteral("missing do"));
         return;
     }
-    if (what == QJsonValue(QStringLiteral("subscribe"))) {
-        c->subscribed = true;
-        answer(c, id, {{"ok", true}});
+    const std::optional<ControlVerbs::Side> side = ControlVerbs::sideOf(what);
+    if (!side) {
+        fail(c, id, QStringLiteral("unknown do"));
         return;
     }
-    if (!what.isString() || !windowRequests.contains(what.toString())) {
-        fail(c, id, QStringLiteral("unknown do"));
+    if (*side == ControlVerbs::Side::Connection) { // subscribe: hello is done above
+        c->subscribed = true;
+        answer(c, id, {{"ok", true}});
         return;
     }
     c->pendingId = id;
@@ -323,7 +370,7 @@ void ControlServer::hello(Connection *c, const QJsonObject &message)
     m_connections.erase(c->id);
     emit trace(QStringLiteral("control %1 closed after three wrong tokens").arg(c->peer));
     emit connectionCountChanged();
-    c->socket->disconnectFromHost();
+    c->transport->close();
     QTimer::singleShot(closeGraceMs, c, [c] { c->deleteLater(); });
 }
 
@@ -389,18 +436,18 @@ void ControlServer::flushAll()
     // a flush may find a client gone and end its connection: walk a copy
     std::vector<Connection *> waiting;
     for (const auto &entry : m_connections)
-        if (entry.second->socket->bytesToWrite() > 0)
+        if (entry.second->transport->bytesToWrite() > 0)
             waiting.push_back(entry.second);
     for (Connection *c : waiting)
         if (!c->closing && !c->gone)
-            c->socket->flush();
+            c->transport->flush();
 }
 
 void ControlServer::write(Connection *c, const QByteArray &line)
 {
     if (c->closing || c->gone)
         return;
-    c->socket->write(line);
-    if (c->socket->bytesToWrite() > maxBacklogBytes)
+    c->transport->write(line);
+    if (c->transport->bytesToWrite() > maxBacklogBytes)
         drop(c, QStringLiteral("disconnected: more than 1 MiB of output waiting"));
 }

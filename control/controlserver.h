@@ -1,8 +1,10 @@
 #pragma once
 // The control port: automation, control surfaces and scripts drive the output over TCP, one JSON
-// object per line in both directions. This class carries the lines and keeps the limits (line
-// length, connections, output waiting for a client, the token); what a request does is up to
-// whoever handles `request` (the output window), which answers with `respond` before it returns.
+// object per line in both directions; the web page's WebSockets are connections of the same kind
+// (adopt). This class carries the lines and keeps the limits (line length, connections counted
+// together, output waiting for a client, the token); what a request does is up to whoever
+// handles `request` (ControlPort, for the output window), which answers with `respond` before it
+// returns.
 // Everything runs on the thread that owns the object, with Qt's asynchronous sockets: a slow,
 // stalled or vanished client never makes that thread wait.
 #include <QByteArray>
@@ -14,8 +16,8 @@
 
 #include <map>
 
+class ControlTransport;
 class QTcpServer;
-class QTcpSocket;
 
 struct QJsonParseError;
 
@@ -41,6 +43,10 @@ public:
     int port() const;
     int connectionCount() const { return int(m_connections.size()); }
 
+    // A client that came another way than the TCP port: one more connection, under the same
+    // limits. The server owns it from here; beyond the connection limit it is told so and closed.
+    void adopt(ControlTransport *transport);
+
     // Equal texts, compared in a time that does not depend on where they differ.
     static bool sameToken(const QByteArray &given, const QByteArray &expected);
 
@@ -62,7 +68,7 @@ signals:
 private:
     struct Connection;
 
-    void accept();
+    void accept(bool settled);
     void closed(Connection *c);
     void drop(Connection *c, const QString &why);
     void scheduleTurn(Connection *c);
@@ -80,5 +86,6 @@ private:
     QByteArray m_token;
     QString m_error;
     int m_nextId = 1;
+    bool m_settling = false; // a refusal waits for clients leaving in the same turn
     std::map<int, Connection *> m_connections;
 };

@@ -17,6 +17,7 @@ import "common"
 //                    jsonObject, singleLine
 //   Program options  programOptions (set by the start-up program)
 //   Crash evidence   crashReport (set by the start-up program), listPreviousCrash
+//   Restore          onAirState (set by the start-up program), keepOnAir, restoreOnAir
 //   Configuration    initialise, migrate, completionSteps, checkDataDirectory, dataUrlChange,
 //                    closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
@@ -25,11 +26,11 @@ import "common"
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
 //   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
 //                    listMediaFolder, videoFailed
-//   Dispatch         send, sendAll (through dispatch), mixerQueue, resetAllRenders
+//   Dispatch         send, sendAll (through dispatch), keepSelection, mixerQueue, resetAllRenders
 //   Replies          reply, relay, listProblem, listWindowProblem, listWindowProblemOnce,
 //                    writeOutcome; the error list
-//   Control port     controlAnswer, controlCommand, controlSelect, controlState, layerOnAir;
-//                    replies, problems and tally to subscribed clients (with --control)
+//   Control port     controlAnswer, controlCommand, controlSelect, controlUpdate, controlState,
+//                    layerOnAir; replies, problems and tally to subscribed clients (with --control)
 //   Chrome           windowPlace, elapsedText, clockText, showSelected, selectorWidth, trigger,
 //                    continueFirst; the control bar, the clock and the function keys
 //   Scene files      loadCurrentGfxc, saveQueue, saveQueues, saveCurrentGfxc, makeSceneFolder,
@@ -154,6 +155,97 @@ ApplicationWindow {
     function listPreviousCrash() {
         if (crashReport && crashReport.previousReport !== "")
             listWindowProblem("Warning", "Previous run crashed: see " + crashReport.previousReport)
+    }
+
+    // ---- Restore: what is on air, kept for a restart, and put back with --restore
+    // Set by the start-up program (null in hosts that create the window themselves). It keeps the
+    // state file (onair[-N].json) and decides what can come back; here each layer's scene, the
+    // data of its Cue and whether it plays are handed to it as they change, and the layers of the
+    // last run are sent again once the scenes are built.
+    property QtObject onAirState: null
+
+    Instantiator {
+        model: onAirState ? renders.count : 0
+        delegate: QtObject {
+            readonly property Item render: renders.itemAt(index)
+            readonly property string scene: render && render.isLoaded ? render.name : ""
+            readonly property bool playing: scene !== "" && render.visible
+            onSceneChanged: main.keepOnAir(render, scene, playing)
+            onPlayingChanged: main.keepOnAir(render, scene, playing)
+        }
+    }
+
+    Connections {
+        target: onAirState
+        function onWritten(ok, path, problem) { writeOutcome(ok, path, problem) }
+    }
+
+    // once, in the first turn of the event loop after the scenes are built
+    property bool onAirRestored: false
+    Timer {
+        interval: 0
+        running: !!onAirState && onAirState.restoring && windowComplete && queues.length > 0 && !onAirRestored
+        onTriggered: main.restoreOnAir()
+    }
+
+    // A layer that is gone (the window closing) changes nothing of what was on air.
+    function keepOnAir(render, scene, playing) {
+        if (!render || !onAirState)
+            return
+        if (scene === "")
+            onAirState.clearLayer(render.index)
+        else
+            onAirState.setLayer(render.index, scene, layerCueData(render), playing)
+    }
+
+    // The data of the Cue that loaded the layer: its newest Cue passed on.
+    function layerCueData(render) {
+        var passed = render.queues
+        for (var i = passed.length - 1; i >= 0; --i) {
+            var js = passed[i].js
+            if (js && js.type === "DSK_Cue")
+                return js.params && js.params.dsk_data !== undefined ? js.params.dsk_data : ""
+        }
+        return ""
+    }
+
+    function restoreOnAir() {
+        onAirRestored = true
+        var plan = onAirState.takePlan(queues.map(getGraphicsId), renders.count)
+        var restored = 0
+        dispatch(function () {
+            keepSelection(function () {
+                plan.layers.forEach(function (entry) { restored += restoreLayer(entry) ? 1 : 0 })
+            })
+        })
+        plan.problems.forEach(function (text) { listWindowProblem("Warning", text) })
+        if (restored > 0)
+            listWindowProblem("Warning", "Restored " + restored + " layers after a restart")
+    }
+
+    // The scene's own Cue carrying the data it had, then, if it played, a Play at once without a
+    // fade (not through send: its Play would cue the scene again with the stored data).
+    function restoreLayer(entry) {
+        currentLayer = entry.layer - 1
+        currentIndex = getGraphicsIndex(entry.scene)
+        var queue = queues[currentIndex]
+        var cue = queue ? clone(queue.DSK_Cue) : null
+        if (!currentRender || !cue || typeof cue !== "object" || !cue.params || typeof cue.params !== "object")
+            return false
+        cue.params.dsk_data = entry.data
+        send("DSK_Cue", cue)
+        if (!entry.playing)
+            return true
+        var play = queue.DSK_Play && typeof queue.DSK_Play === "object" && queue.DSK_Play.params
+                   && typeof queue.DSK_Play.params === "object" ? clone(queue.DSK_Play)
+                                                                : { "_id": cue._id, "type": "DSK_Play", "params": {} }
+        play.type = "DSK_Play"
+        play.params.time = 0
+        play.params.transition_duration = 0
+        setLayerId(play, entry.layer)
+        guid += 1
+        mixerQueue(fromJs(play), guid, true)
+        return true
     }
 
     // ---- Configuration: output number, configuration file, derived properties, settings
@@ -751,6 +843,9 @@ ApplicationWindow {
     // the clean feed windows, while they are open
     property var programWindow: null
     property var keyWindow: null
+    // Owns the feed windows without being a window: a window made with a window as its parent
+    // becomes an X child window inside it, which a window manager never maps.
+    property QtObject feedOwner: QtObject {}
 
     // The composite at full frame size, drawn again only when the output asks for a frame. It is
     // in the scene (a texture is rendered only for an item that is drawn), one pixel big, just
@@ -816,7 +911,7 @@ ApplicationWindow {
             properties.x = screen.virtualX
             properties.y = screen.virtualY
         }
-        var window = feedWindowComponent.createObject(main, properties)
+        var window = feedWindowComponent.createObject(feedOwner, properties)
         window.visibility = screen ? Window.FullScreen : Window.Windowed
         return window
     }
@@ -1093,6 +1188,8 @@ ApplicationWindow {
     readonly property var collectorBallast: " ".repeat(2 * 1024 * 1024)
     property bool responceStale: false
     property bool currentStale: false
+    // Data for the next Cue instead of its scene's stored data (a control-port request's).
+    property var cueData: undefined
 
     function dispatch(action) {
         dispatching += 1
@@ -1145,6 +1242,11 @@ ApplicationWindow {
         }
         var queue = queues[currentIndex]
         var record = q ? q : (queue ? queue[type] : undefined)
+        if (type === "DSK_Cue" && cueData !== undefined && record && typeof record === "object") {
+            // this Cue carries the control port's data, not the scene's stored data
+            record = Object.assign({}, record, { "params": Object.assign({}, record.params, { "dsk_data": cueData }) })
+            cueData = undefined
+        }
         if (!record || typeof record !== "object") {
             p("Wrong currentIndex " + currentIndex + " guid=" + guid)
             // a scene whose record was replaced through the Queues panel by something else
@@ -1204,9 +1306,7 @@ ApplicationWindow {
     function sendAll(type) { dispatch(function () { sendAllNow(type) }) }
 
     function sendAllNow(type) {
-        var layer = currentLayer
-        var index = currentIndex
-        try {
+        keepSelection(function () {
             for (var i = 0; i < renders.count; ++i) {
                 currentLayer = i
                 var render = currentRender
@@ -1216,18 +1316,27 @@ ApplicationWindow {
                 currentIndex = getGraphicsIndex(render.name)
                 send(type)
             }
-        } finally {
-            putSelectionBack(layer, index)
-        }
+        })
     }
 
-    // The operator's selection after a nested dispatch, also one that failed half-way. Moving the
-    // layer refreshes the panels, which take a scene index of -1 to the first scene: set it again.
-    function putSelectionBack(layer, index) {
-        currentIndex = index
-        currentLayer = layer
-        if (currentIndex !== index)
+    // Runs `action`, which may move the selection, then puts the operator's selection back, also
+    // after a failure half-way. Moving the layer refreshes the panels, which take a scene index of
+    // -1 to the first scene: set it again. The operator's view is then the same as before: its
+    // panels need no new layout for it.
+    function keepSelection(action) {
+        var layer = currentLayer
+        var index = currentIndex
+        var stale = currentStale
+        try {
+            action()
+        } finally {
             currentIndex = index
+            currentLayer = layer
+            if (currentIndex !== index)
+                currentIndex = index
+            if (currentLayer === layer && currentIndex === index)
+                currentStale = stale
+        }
     }
 
     function resetAllRenders() {
@@ -1411,14 +1520,10 @@ ApplicationWindow {
         record.type = command
         record.params.layer_id = target.index
         // the operator's selection is the same before and after a relay
-        var layer = currentLayer
-        var index = currentIndex
-        try {
+        keepSelection(function () {
             currentLayer = target.index - 1
             send(command, record)
-        } finally {
-            putSelectionBack(layer, index)
-        }
+        })
     }
 
     // the first layer whose number, or loaded scene name, is `layer`
@@ -1465,15 +1570,15 @@ ApplicationWindow {
     }
 
     // ---- Control port: requests from automation and scripts go through dispatch as the buttons do
-    // The server of --control (set by the start-up program), null without the option. It carries
-    // the lines; here each request is checked and carried out, and replies, problems and tally go
-    // back to the subscribed clients.
+    // The window's side of --control (set by the start-up program), null without the option. It
+    // checks each request against this window's layers and scenes and hands on only good ones,
+    // with a "command" for those to a layer; replies, problems and tally go back to subscribers.
     property QtObject controlPort: null
-    readonly property var controlCommands: ({ "cue": "DSK_Cue", "play": "DSK_Play", "stop": "DSK_Stop",
-                                              "eject": "DSK_Eject", "status": "DSK_GetStatus",
-                                              "continue": "DSK_Continue" })
     // layer number -> the latest data.status of its replies
     property var controlStatus: ({})
+
+    Binding { target: controlPort; property: "layerCount"; value: renders.count }
+    Binding { target: controlPort; property: "scenes"; value: queues.map(getGraphicsId) }
 
     Connections {
         target: controlPort
@@ -1514,36 +1619,19 @@ ApplicationWindow {
             controlPort.broadcastEvent(JSON.stringify(event))
     }
 
+    // A checked request carried out; its answer.
     function controlAnswer(request) {
         var what = request["do"]
         if (what === "state")
             return controlState()
-        if (what === "scenes")
-            return { "ok": true, "scenes": queues.map(getGraphicsId) }
         if (what === "select")
             return controlSelect(request)
+        if (what === "update")
+            return controlUpdate(request.layer !== undefined ? request.layer : currentLayer + 1, request.data)
         if (what === "ejectAll")
             return { "ok": true, "guids": guidsOf(function () { sendAll("DSK_Eject") }) }
-        return controlCommand(controlCommands[what], request)
+        return { "ok": true, "guids": guidsOf(function () { controlCommand(request) }) }
     }
-
-    // The reason a request's layer, scene, record or trigger cannot be used, or an empty text.
-    function controlFault(request) {
-        var layer = request.layer
-        if (layer !== undefined
-                && !(typeof layer === "number" && layer === Math.floor(layer) && layer >= 1 && layer <= renders.count))
-            return "layer is not a whole number from 1 to " + renders.count
-        if (request.scene !== undefined && getGraphicsIndex(request.scene) < 0)
-            return "scene names no scene"
-        var record = request.record
-        if (record !== undefined && (record === null || typeof record !== "object" || Array.isArray(record)))
-            return "record is not an object"
-        if (request.trigger !== undefined && typeof request.trigger !== "string")
-            return "trigger is not text"
-        return ""
-    }
-
-    function controlError(text) { return { "ok": false, "error": text } }
 
     // The guids that `action` handed to layers, in order: pre-steps and relays included.
     function guidsOf(action) {
@@ -1555,43 +1643,29 @@ ApplicationWindow {
         return list
     }
 
-    // The command on the request's layer and scene, as the button would send it there; the
-    // operator's selection is put back afterwards, as around a relay.
-    function controlCommand(type, request) {
-        var fault = controlFault(request)
-        if (fault)
-            return controlError(fault)
+    // The command on the request's layer and scene, as the button would send it there.
+    function controlCommand(request) {
         var layer = request.layer !== undefined ? request.layer - 1 : currentLayer
         var index = request.scene !== undefined ? getGraphicsIndex(request.scene) : currentIndex
-        var guids = []
         dispatch(function () {
-            var savedLayer = currentLayer
-            var savedIndex = currentIndex
-            // the operator's view is the same afterwards: its panels need no new layout for it
-            var stale = currentStale
-            try {
+            keepSelection(function () {
                 currentLayer = layer
                 currentIndex = index
                 var queue = queues[currentIndex]
                 if (request.trigger !== undefined && queue && queue.DSK_Continue && queue.DSK_Continue.params)
                     queue.DSK_Continue.params.trigger_id = request.trigger
-                guids = guidsOf(function () { send(type, request.record) })
-            } finally {
-                putSelectionBack(savedLayer, savedIndex)
-                if (currentLayer === savedLayer && currentIndex === savedIndex)
-                    currentStale = stale
-            }
+                cueData = request.data
+                try {
+                    send(request.command, request.record)
+                } finally {
+                    cueData = undefined
+                }
+            })
         })
-        return { "ok": true, "guids": guids }
     }
 
     // As the operator's picks in the selectors: the choice is stored and the panels follow.
     function controlSelect(request) {
-        var fault = controlFault(request)
-        if (fault)
-            return controlError(fault)
-        if (request.layer === undefined && request.scene === undefined)
-            return controlError("nothing to select: give layer or scene")
         if (request.layer !== undefined) {
             currentLayer = request.layer - 1
             settings.currentLayer = currentLayer
@@ -1605,6 +1679,14 @@ ApplicationWindow {
             }
         }
         return { "ok": true }
+    }
+
+    // New data for the template loaded on a layer, without a new Cue.
+    function controlUpdate(layer, data) {
+        var render = renders.itemAt(layer - 1)
+        if (render && render.templateUpdate(data))
+            return { "ok": true }
+        return { "ok": false, "error": "no template on layer " + layer }
     }
 
     function controlState() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the README's picture of one real frame of the program output, with its alpha: the output
-# window runs under Xvfb in a fresh temporary home with layers 2, 5 and 8 playing, and the frame
-# is written by GStreamer's pngenc from the program output (docs/screenshots/output-frame.png).
+# Makes the picture in docs/output.md of one real frame of the program output, with its alpha:
+# the output window runs under Xvfb in a fresh temporary home with layers 2, 5 and 8 playing,
+# and the frame is written by GStreamer's pngenc from the program output
+# (docs/screenshots/output-frame.png).
 # Usage: scripts/output-frame.sh [out.png]     BUILD_DIR=... to use another build directory
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)

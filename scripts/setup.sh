@@ -19,6 +19,8 @@ packages=(
   libgl1-mesa-dri libgl-dev xvfb xauth fonts-dejavu-core openbox libqt5svg5
   git clang-format
   dpkg-dev file desktop-file-utils systemd
+  libqt5websockets5-dev libboost-dev
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

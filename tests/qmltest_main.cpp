@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QQmlEngine>
 #include <QtQuickTest>
-#include "orvanetest.h"
+#include "utils/orvanetest.h"
 #include "videoplayback.h"
 
 class Setup : public QObject

@@ -5,20 +5,17 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
 #include <memory>
 #include <vector>
-#include "../orvaneprocess.h"
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvaneprocess.h"
+#include "../utils/orvanetest.h"
+#include "../utils/x11windows.h"
 
 namespace {
 
@@ -34,43 +31,9 @@ QStringList windowTitles(qint64 pid)
     Display *display = XOpenDisplay(nullptr);
     if (!display)
         return titles;
-    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
-    const Atom nameAtom = XInternAtom(display, "_NET_WM_NAME", True);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", True);
-    std::vector<Window> pending{DefaultRootWindow(display)};
-    while (!pending.empty()) {
-        const Window window = pending.back();
-        pending.pop_back();
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned int count = 0;
-        if (XQueryTree(display, window, &root, &parent, &children, &count)) {
-            pending.insert(pending.end(), children, children + count);
-            if (children)
-                XFree(children);
-        }
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0, after = 0;
-        unsigned char *data = nullptr;
-        if (pidAtom == None
-            || XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                                  &data)
-                   != Success)
-            continue;
-        const bool ours = data && format == 32 && items == 1
-                          && *reinterpret_cast<unsigned long *>(data) == static_cast<unsigned long>(pid);
-        if (data)
-            XFree(data);
-        data = nullptr;
-        if (!ours || nameAtom == None)
-            continue;
-        if (XGetWindowProperty(display, window, nameAtom, 0, 1024, False, utf8, &type, &format, &items, &after, &data)
-                == Success
-            && data && format == 8 && items > 0)
-            titles << QString::fromUtf8(reinterpret_cast<char *>(data), int(items));
-        if (data)
-            XFree(data);
-    }
+    for (const x11::ProcessWindow &window : x11::windowsOf(display, static_cast<unsigned long>(pid)))
+        if (!window.title.empty())
+            titles << QString::fromStdString(window.title);
     XCloseDisplay(display);
     return titles;
 }
@@ -86,25 +49,18 @@ public:
 
 private:
     std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_process;
-    QByteArray m_output;
-    QString m_program = QStringLiteral(ORVANE_BIN_DIR "/Orvane");
+    OrvaneProcess m_process;
+    QString m_program = OrvaneProcess::program();
 
     QString dataDir() const { return m_home->path() + "/data/Quarnet/Orvane"; }
 
-    QByteArray output()
-    {
-        if (m_process)
-            m_output += m_process->readAll();
-        return m_output;
-    }
+    QByteArray output() { return m_process.output().toLocal8Bit(); }
 
     // Starts the program in a home of its own inside the test's temporary directory, or again
     // in the home of the previous run.
     void start(const QStringList &args, bool freshHome = true, const QString &workingDirectory = QString())
     {
         stop();
-        m_output.clear();
         if (freshHome) {
             const QString base = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
             m_home = std::make_unique<QTemporaryDir>(base + "/commandline-XXXXXX");
@@ -112,30 +68,17 @@ private:
         }
         const QProcessEnvironment env = OrvaneProcess::environment(m_home->path());
         QVERIFY(QDir(m_home->path() + "/log").exists());
-        m_process = std::make_unique<QProcess>();
-        m_process->setProcessChannelMode(QProcess::MergedChannels);
-        m_process->setProcessEnvironment(env);
-        if (!workingDirectory.isEmpty())
-            m_process->setWorkingDirectory(workingDirectory);
-        m_process->start(m_program, args);
-        QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
+        QVERIFY2(
+            m_process.start(m_program, args, env, workingDirectory.isEmpty() ? QDir::currentPath() : workingDirectory),
+            qPrintable(m_process.process()->errorString()));
     }
 
-    void stop()
-    {
-        if (!m_process || m_process->state() == QProcess::NotRunning)
-            return;
-        m_process->terminate();
-        if (!m_process->waitForFinished(10000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-    }
+    void stop() { m_process.stop(); }
 
     bool hasTitle(const QString &title)
     {
         output();
-        return m_process->state() == QProcess::Running && windowTitles(m_process->processId()).contains(title);
+        return m_process.running() && windowTitles(m_process.pid()).contains(title);
     }
 
 private slots:
@@ -218,7 +161,7 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), link));
         m_program = link;
         start({}, false);
-        m_program = QStringLiteral(ORVANE_BIN_DIR "/Orvane");
+        m_program = OrvaneProcess::program();
         QTRY_VERIFY2_WITH_TIMEOUT(hasTitle("Orvane_Box_Output.exe --box 0"), qPrintable(output()), 30000);
         QTRY_VERIFY2_WITH_TIMEOUT(output().contains("mainRenders=3"), output().constData(), 10000);
         QVERIFY2(output().contains("Load old config from " + path.toUtf8()), output().constData());
@@ -269,8 +212,8 @@ private slots:
 
         // a folder that is no folder of this machine: the reason and the usage, status 2
         start({"--videos", "http://media.example/shows"});
-        QVERIFY(m_process->waitForFinished(10000));
-        QCOMPARE(m_process->exitCode(), 2);
+        QVERIFY(m_process.waitForEnd(10000));
+        QCOMPARE(m_process.process()->exitCode(), 2);
         QVERIFY2(output().contains("Bad value for --videos"), output().constData());
     }
 
@@ -279,11 +222,9 @@ private slots:
     {
         QVERIFY(QCoreApplication::arguments().contains("--box"));
         QQmlApplicationEngine engine;
-        engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
         // a videos folder of the test's own, never this machine's
         engine.setInitialProperties({{"mediaFolder", QUrl::fromLocalFile(m_home ? m_home->path() : QDir::tempPath())}});
-        engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+        loadMainDocument(engine);
         QCOMPARE(engine.rootObjects().size(), 1);
         QObject *window = engine.rootObjects().first();
         QCOMPARE(window->property("iBox").toInt(), 2);

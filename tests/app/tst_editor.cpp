@@ -11,8 +11,8 @@
 #include <QtTest>
 
 #include <memory>
-#include "../mainwindow.h"
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvanetest.h"
 
 class TestEditor : public QObject
 {

@@ -1,26 +1,20 @@
 // The command line of the built program (app/programoptions.cpp): --help and --version answer
 // without a display, an unknown option or a stray argument gets the usage on stderr and status 2.
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QtTest>
 
 #include "programoptions.h"
+#include "../utils/orvaneprocess.h"
 
 namespace {
 
-struct Run
-{
-    int code = -1;
-    QString out;
-    QString err;
-};
+using Run = OrvaneProcess::Finished;
 
 // The program with no display at all: the X11 platform would fail to start if it were tried.
 Run orvane(const QStringList &args, const QString &platform = QStringLiteral("xcb"),
            const QByteArray &controlToken = QByteArray())
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove("ORVANE_CONTROL_TOKEN");
     if (!controlToken.isNull())
@@ -28,19 +22,9 @@ Run orvane(const QStringList &args, const QString &platform = QStringLiteral("xc
     env.remove("DISPLAY");
     env.remove("WAYLAND_DISPLAY");
     env.insert("QT_QPA_PLATFORM", platform);
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), args);
-    Run run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    Run run = OrvaneProcess::run(OrvaneProcess::program(), args, env, 30000);
     // the notice of the QML debugging enabler, written before main runs, is not the program's answer
-    run.err = QString::fromLocal8Bit(process.readAllStandardError())
-                  .remove(QStringLiteral("QML debugging is enabled. Only use this in a safe environment.\n"));
+    run.err.remove(QStringLiteral("QML debugging is enabled. Only use this in a safe environment.\n"));
     return run;
 }
 
@@ -150,6 +134,10 @@ private slots:
         QTest::newRow("other address, empty token")
             << QStringList{"--control", "7000", "--control-bind", "192.168.7.7"} << QByteArray("")
             << "--control-bind 192.168.7.7 is reachable from other machines: set ORVANE_CONTROL_TOKEN";
+        QTest::newRow("web port 0") << QStringList{"--web", "0"} << QByteArray() << "Bad value for --web: 0 " + noPort;
+        QTest::newRow("web on every address, no token")
+            << QStringList{"--web", "8080", "--control-bind", "0.0.0.0"} << QByteArray()
+            << "--control-bind 0.0.0.0 is reachable from other machines: set ORVANE_CONTROL_TOKEN";
     }
 
     // The control port's options: the reason on stderr, status 2, nothing starts.
@@ -173,6 +161,9 @@ private slots:
         const Run run = orvane({"--control", port}, QStringLiteral("offscreen"));
         QCOMPARE(run.code, 2);
         QVERIFY2(run.err.startsWith("Can't open the control port 127.0.0.1:" + port + ": "), qPrintable(run.err));
+        const Run web = orvane({"--web", port}, QStringLiteral("offscreen"));
+        QCOMPARE(web.code, 2);
+        QVERIFY2(web.err.startsWith("Can't open the web port 127.0.0.1:" + port + ": "), qPrintable(web.err));
     }
 };
 

@@ -3,18 +3,18 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <X11/Xlib.h>
 
+#include "../utils/orvaneprocess.h"
+
 namespace {
 
 const QString binDir = QStringLiteral(ORVANE_BIN_DIR);
-const QString program = binDir + QStringLiteral("/Orvane");
+const QString program = OrvaneProcess::program();
 const QString xclose = QStringLiteral(ORVANE_XCLOSE);
 constexpr int startTimeout = 60000;
 
@@ -65,15 +65,7 @@ private slots:
             XCloseDisplay(m_display);
     }
 
-    void cleanup()
-    {
-        if (m_process && m_process->state() != QProcess::NotRunning) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
-        }
-        delete m_process;
-        m_process = nullptr;
-    }
+    void cleanup() { m_run.kill(); }
 
     void findsItsModulesBesideItselfAndExitsZeroWhenClosed()
     {
@@ -87,8 +79,8 @@ private slots:
         QVERIFY2(loadErrors(output()).isEmpty(), qPrintable(output()));
 
         closeAndWait();
-        QCOMPARE(m_process->exitStatus(), QProcess::NormalExit);
-        QCOMPARE(m_process->exitCode(), 0);
+        QCOMPARE(m_run.process()->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_run.process()->exitCode(), 0);
         QVERIFY2(loadErrors(output()).isEmpty(), qPrintable(output()));
     }
 
@@ -98,7 +90,7 @@ private slots:
         waitForWindow();
         QVERIFY2(loadErrors(output()).isEmpty(), qPrintable(output()));
         closeAndWait();
-        QCOMPARE(m_process->exitCode(), 0);
+        QCOMPARE(m_run.process()->exitCode(), 0);
     }
 
     void aCopyWithoutPluginsLacksTheServices()
@@ -110,11 +102,11 @@ private slots:
         QVERIFY(QFile::setPermissions(lonely, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 
         start(lonely, binDir);
-        QVERIFY2(m_process->waitForFinished(startTimeout), qPrintable(output()));
+        QVERIFY2(m_run.waitForEnd(startTimeout), qPrintable(output()));
         QVERIFY2(output().contains("module \"Serialization\" is not installed"), qPrintable(output()));
         // No window came up, and the failure shows in the exit status.
-        QCOMPARE(m_process->exitStatus(), QProcess::NormalExit);
-        QVERIFY(m_process->exitCode() != 0);
+        QCOMPARE(m_run.process()->exitStatus(), QProcess::NormalExit);
+        QVERIFY(m_run.process()->exitCode() != 0);
     }
 
     void theBundleIsSearchedBeforeOtherImportPaths()
@@ -151,69 +143,29 @@ private slots:
         QVERIFY2(!output().contains(shadow) && !output().contains(copy + "/plugins/TimeScheduler"),
                  qPrintable(output()));
         closeAndWait();
-        QCOMPARE(m_process->exitCode(), 0);
+        QCOMPARE(m_run.process()->exitCode(), 0);
     }
 
 private:
     void start(const QString &executable, const QString &workingDirectory,
                const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
-        m_process = new QProcess;
-        m_process->setProcessChannelMode(QProcess::MergedChannels);
-        m_process->setWorkingDirectory(workingDirectory);
-        m_process->setProcessEnvironment(env);
-        m_output.clear();
-        m_process->start(executable, QStringList());
-        QVERIFY2(m_process->waitForStarted(10000), qPrintable(m_process->errorString()));
+        QVERIFY2(m_run.start(executable, QStringList(), env, workingDirectory),
+                 qPrintable(m_run.process()->errorString()));
     }
 
-    QString output()
-    {
-        if (m_process)
-            m_output += QString::fromLocal8Bit(m_process->readAll());
-        return m_output;
-    }
-
-    int runXclose(bool findOnly)
-    {
-        QStringList args{QString::number(m_process->processId()), "Orvane"};
-        if (findOnly)
-            args << "--find";
-        QProcess helper;
-        helper.start(xclose, args);
-        if (!helper.waitForFinished(10000))
-            return -1;
-        return helper.exitCode();
-    }
+    QString output() { return m_run.output(); }
 
     void waitForWindow()
     {
-        QDeadlineTimer deadline(startTimeout);
-        while (runXclose(true) != 0) {
-            QVERIFY2(m_process->state() == QProcess::Running, qPrintable(output()));
-            QVERIFY2(!deadline.hasExpired(), qPrintable("no window titled Orvane\n" + output()));
-            QTest::qWait(200);
-        }
+        QVERIFY2(m_run.waitForWindow("Orvane", startTimeout), qPrintable("no window titled Orvane\n" + output()));
     }
 
-    // Asks the window to close and waits for the process to end; the request is repeated while
-    // the process lives, so one that meets the window before it handles requests is not lost.
-    void closeAndWait()
-    {
-        QDeadlineTimer deadline(30000);
-        bool asked = false;
-        while (!deadline.hasExpired()) {
-            asked = runXclose(false) == 0 || asked;
-            if (m_process->waitForFinished(2000))
-                break;
-        }
-        QVERIFY2(asked, qPrintable("no window to close\n" + output()));
-        QVERIFY2(m_process->state() == QProcess::NotRunning, qPrintable(output()));
-    }
+    // Asks the window to close, as a window manager does, and waits for the process to end.
+    void closeAndWait() { QVERIFY2(m_run.closeWindow("Orvane"), qPrintable("no window to close\n" + output())); }
 
     QTemporaryDir m_tmp{qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + "/startup-XXXXXX"};
-    QProcess *m_process = nullptr;
-    QString m_output;
+    OrvaneProcess m_run;
     Display *m_display = nullptr;
 };
 

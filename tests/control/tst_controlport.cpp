@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "../orvaneprocess.h"
+#include "../utils/orvaneprocess.h"
 #include "lineclient.h"
 
 namespace {
@@ -177,6 +177,18 @@ private slots:
         QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 5}, {"onAir", true}}));
         QCOMPARE(guids(c.ask("{\"do\":\"stop\",\"layer\":5,\"scene\":\"SCENE-01\"}")).size(), 1);
         QCOMPARE(c.event(tally), QJsonObject({{"event", "tally"}, {"layer", 5}, {"onAir", false}}));
+
+        // data of the request's own: its Cue carries it instead of the scene's, once
+        const QByteArray cue6 = "\"layer_id\": 6, \"head_id\": 1, \"enable_audio\": \"True\", \"dsk_data\": ";
+        int from = output().size();
+        QCOMPARE(guids(c.ask("{\"do\":\"cue\",\"layer\":6,\"scene\":\"SCENE-03\",\"data\":{\"name\":\"Ada\"}}")).size(),
+                 2);
+        QTRY_VERIFY(output().indexOf(cue6 + "{ \"name\": \"Ada\" }", from) > 0);
+        from = output().size();
+        QCOMPARE(guids(c.ask("{\"do\":\"cue\",\"layer\":6,\"scene\":\"SCENE-03\"}")).size(), 2);
+        QTRY_VERIFY(output().indexOf(cue6 + "\"\"", from) > 0);
+        QCOMPARE(c.ask("{\"do\":\"update\",\"layer\":6,\"data\":{\"name\":\"Bo\"}}"),
+                 error(QJsonValue::Null, "no template on layer 6"));
 
         // a record the layer refuses: a numbered problem, as in the list and Errors.txt
         a = c.ask("{\"do\":\"play\",\"layer\":7,\"record\":{\"params\":{}}}");

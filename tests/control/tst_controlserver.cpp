@@ -80,7 +80,6 @@ private slots:
         // each bad line gets its answer and changes nothing; the next request is served
         const std::vector<std::pair<QByteArray, QJsonObject>> bad = {
             {"nonsense", error(QJsonValue::Null, "not JSON")},
-            {"", error(QJsonValue::Null, "not JSON")},
             {"{\"do\":", error(QJsonValue::Null, "not JSON")},
             {"[1,2]", error(QJsonValue::Null, "not an object")},
             {"42", error(QJsonValue::Null, "not an object")},
@@ -98,6 +97,9 @@ private slots:
                      QJsonObject({{"id", 0}, {"ok", true}, {"did", QJsonArray{"scenes"}}}));
         }
         QCOMPARE(int(m_requests.size()), 2 + int(bad.size()));
+        // blank lines are no requests: the next answer is that of the next request
+        c.send("\n\r\n \t\n");
+        QCOMPARE(c.ask("{\"do\":\"scenes\",\"id\":0}").value("did"), QJsonArray{"scenes"});
 
         // a window that does not answer, or answers with something that is not an object
         m_windowAnswers = false;
@@ -252,6 +254,24 @@ private slots:
         clients.erase(clients.begin());
         for (auto &c : clients)
             QCOMPARE(c->ask("{\"do\":\"state\"}").value("ok").toBool(), true);
+    }
+
+    // Clients that leave free their places at once: a client coming right after them is served.
+    void placesFreedAtOnce()
+    {
+        const quint16 port = start();
+        for (int round = 0; round < 5; ++round) {
+            std::vector<std::unique_ptr<LineClient>> clients;
+            for (int i = 0; i < ControlServer::maxConnections; ++i) {
+                clients.push_back(std::make_unique<LineClient>(port));
+                QVERIFY(clients.back()->connected());
+                QCOMPARE(clients.back()->ask("{\"do\":\"hello\"}").value("ok").toBool(), true);
+            }
+            clients.clear();
+            LineClient next(port);
+            QVERIFY(next.connected());
+            QCOMPARE(next.ask("{\"do\":\"hello\",\"id\":1}"), QJsonObject({{"id", 1}, {"ok", true}}));
+        }
     }
 
     void clientThatNeverReads()

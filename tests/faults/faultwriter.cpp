@@ -11,7 +11,8 @@
 #include <QVariant>
 
 #include <cstdio>
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvanetest.h"
 
 int main(int argc, char *argv[])
 {
@@ -23,9 +24,7 @@ int main(int argc, char *argv[])
     QDir().mkpath(dataDir + QStringLiteral("/Layers/SCENE-01"));
 
     QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-    engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
-    engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+    loadMainDocument(engine);
     if (engine.rootObjects().isEmpty())
         return 2;
     QObject *window = engine.rootObjects().first();

@@ -16,7 +16,8 @@
 
 #include <csignal>
 #include <sys/types.h>
-#include "../orvanetest.h"
+#include "../utils/orvaneprocess.h"
+#include "../utils/orvanetest.h"
 
 class TestFaultsKill : public QObject
 {
@@ -139,11 +140,10 @@ private slots:
             out.write(QJsonDocument(old).toJson());
             out.close();
 
-            QProcess program;
-            program.setProcessChannelMode(QProcess::MergedChannels);
-            program.start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), QStringList());
-            QVERIFY(program.waitForStarted());
-            killAt(program, 100 + m_random.bounded(900));
+            OrvaneProcess program;
+            QVERIFY(program.start(OrvaneProcess::program(), QStringList(), QProcessEnvironment::systemEnvironment(),
+                                  QDir::currentPath()));
+            killAt(*program.process(), 100 + m_random.bounded(900));
             if (QTest::currentTestFailed())
                 return;
 

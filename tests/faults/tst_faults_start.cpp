@@ -20,7 +20,9 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvaneprocess.h"
+#include "../utils/orvanetest.h"
 
 namespace {
 
@@ -62,22 +64,21 @@ class TestFaultsStart : public QObject
     // The real program for `ms`; whether it still ran then, and everything it wrote to the log.
     static bool runProgram(const QProcessEnvironment &env, QString *log, const QString &wrapper = QString())
     {
-        QProcess program;
-        program.setProcessEnvironment(env);
-        program.setProcessChannelMode(QProcess::MergedChannels);
-        if (wrapper.isEmpty())
-            program.start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), QStringList());
-        else
-            program.start(wrapper, {QStringLiteral("--bounding-set=-dac_override,-dac_read_search,-fowner"),
-                                    QStringLiteral("--"), QStringLiteral(ORVANE_BIN_DIR "/Orvane")});
-        if (!program.waitForStarted())
+        OrvaneProcess program;
+        const bool started =
+            wrapper.isEmpty() ? program.start(OrvaneProcess::program(), QStringList(), env, QDir::currentPath())
+                              : program.start(wrapper,
+                                              {QStringLiteral("--bounding-set=-dac_override,-dac_read_search,-fowner"),
+                                               QStringLiteral("--"), OrvaneProcess::program()},
+                                              env, QDir::currentPath());
+        if (!started)
             return false;
         QTest::qWait(2500);
-        const bool alive = program.state() == QProcess::Running && program.processId() > 0;
+        const bool alive = program.running() && program.pid() > 0;
         if (alive)
-            ::kill(static_cast<pid_t>(program.processId()), SIGKILL);
-        program.waitForFinished(10000);
-        *log = QString::fromUtf8(program.readAll());
+            ::kill(static_cast<pid_t>(program.pid()), SIGKILL);
+        program.waitForEnd(10000);
+        *log = program.output();
         return alive;
     }
 
@@ -87,10 +88,7 @@ class TestFaultsStart : public QObject
     QObject *window()
     {
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        m_engine->addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        m_engine->addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
-        m_engine->load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
-        return m_engine->rootObjects().value(0);
+        return loadMainDocument(*m_engine);
     }
 
     static QObject *panelPart(QObject *window, const char *mode, const char *part)

@@ -13,7 +13,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvanetest.h"
 #include "videocheck.h"
 #include "videoplayback.h"
 
@@ -114,11 +115,9 @@ private slots:
     {
         VideoCheck check;
         QQmlApplicationEngine engine;
-        engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-        engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
         engine.setInitialProperties({{"videoCheck", QVariant::fromValue<QObject *>(&check)},
                                      {"mediaFolder", QUrl::fromLocalFile(m_dir + "/")}});
-        engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+        loadMainDocument(engine);
         QCOMPARE(engine.rootObjects().size(), 1);
         QObject *window = engine.rootObjects().first();
         QTRY_COMPARE_WITH_TIMEOUT(window->property("medias").toList().size(), 3, 10000);

@@ -14,7 +14,7 @@
 
 #include <csignal>
 
-#include "../orvaneprocess.h"
+#include "../utils/orvaneprocess.h"
 
 namespace {
 
@@ -106,7 +106,8 @@ private slots:
     }
 
     // The program with its plugins beside it, the command, the units, the desktop entry, the icon
-    // and the README; nothing of the tests, tools or benchmarks.
+    // and the README with every document and picture it links in docs/; nothing of the tests,
+    // tools or benchmarks.
     void contents()
     {
         QVERIFY2(m_entries.value("usr/lib/orvane/Orvane").startsWith("-rwxr-xr-x root/root"),
@@ -129,6 +130,15 @@ private slots:
         }
         QVERIFY(modules >= 4);
 
+        int documents = 0;
+        QDirIterator docs(ORVANE_SOURCE_DIR "/docs", QDir::Files, QDirIterator::Subdirectories);
+        while (docs.hasNext()) {
+            const QString file = docs.next().mid(QStringLiteral(ORVANE_SOURCE_DIR "/").size());
+            QVERIFY2(m_entries.contains("usr/share/doc/orvane/" + file), qPrintable(file));
+            ++documents;
+        }
+        QVERIFY(documents >= 2);
+
         // and every built-in template, where the templates module finds them
         int templates = 0;
         QDirIterator builtIn(ORVANE_BIN_DIR "/templates", QDir::Files);
@@ -144,7 +154,12 @@ private slots:
                                                 "share/doc/orvane/|share/orvane/templates/)");
         for (const QString &path : m_entries.keys()) {
             QVERIFY2(allowed.match(path).hasMatch(), qPrintable(path));
-            QVERIFY2(!path.contains(QRegularExpression("tst_|TestBuild|xclose|bench|screengrab")), qPrintable(path));
+            // the documentation may name them (docs/benchmarks.md), and holds only text and pictures
+            if (path.startsWith("usr/share/doc/orvane/"))
+                QVERIFY2(path.endsWith(".md") || path.endsWith(".png"), qPrintable(path));
+            else
+                QVERIFY2(!path.contains(QRegularExpression("tst_|TestBuild|xclose|bench|screengrab")),
+                         qPrintable(path));
         }
     }
 

@@ -10,6 +10,8 @@ MainWindowTestCase {
     // What the server would write: answers and events, as the window hands them over.
     QtObject {
         id: port
+        property int layerCount: 0
+        property var scenes: []
         property var answers: []
         property var events: []
         signal request(int connection, string peer, var request)
@@ -23,6 +25,10 @@ MainWindowTestCase {
             events.push(e)
         }
         function ask(request) {
+            // as the port hands a checked command on: with the type of the record it sends
+            var commands = { "play": "DSK_Play", "stop": "DSK_Stop", "continue": "DSK_Continue" }
+            if (commands[request["do"]])
+                request.command = commands[request["do"]]
             var before = answers.length
             port.request(1, "127.0.0.1:5000", request)
             return answers.length === before + 1 ? answers[before] : null

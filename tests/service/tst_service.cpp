@@ -1,18 +1,22 @@
 // The real program as a service manager and a crash treat it, under the test's display:
 // SIGTERM and SIGINT close it as the operator's close does (selection stored, status 0), SIGHUP
 // leaves it running, and a crash of the test build writes crash-<time>.txt that the next start
-// of the same output lists once as a Warning.
+// of the same output lists once as a Warning. Killed during a show, an output started again with
+// --restore has the same layers on air, in its state and in its output frames.
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QSettings>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 #include <memory>
 
-#include "../orvaneprocess.h"
+#include "../control/lineclient.h"
+#include "../utils/orvaneprocess.h"
 
 namespace {
 
@@ -27,6 +31,21 @@ QString readFile(const QString &path)
 }
 
 QStringList crashReports(const QString &dir) { return QDir(dir).entryList({"crash-*.txt"}, QDir::Files, QDir::Name); }
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+// Whether an output frame shows a box of `colour` (the layers' placeholders are plain colours).
+bool shows(const QImage &frame, QRgb colour)
+{
+    int n = 0;
+    for (int i = 0; i < frame.width() * frame.height(); ++i)
+        n += (frame.pixel(i % frame.width(), i / frame.width()) & 0xffe0e0e0) == (colour & 0xffe0e0e0);
+    return n > 1000;
+}
 
 } // namespace
 
@@ -65,6 +84,17 @@ private:
     }
 
     void startOutput(const QStringList &args) { startOutput(program, args, OrvaneProcess::environment(home())); }
+
+    // A client of the control port once the program's scenes are built; null when they never are.
+    std::unique_ptr<LineClient> connectWhenReady(quint16 port)
+    {
+        for (QDeadlineTimer deadline(60000); !deadline.hasExpired() && m_run.running(); QTest::qWait(100)) {
+            auto client = std::make_unique<LineClient>(port);
+            if (client->connected() && client->ask(R"({"do":"scenes"})")["scenes"].toArray().size() == 9)
+                return client;
+        }
+        return nullptr;
+    }
 
     void stopWith(int sig)
     {
@@ -180,6 +210,61 @@ private slots:
         stopWith(SIGTERM);
         QCOMPARE(readFile(logDir() + "/Errors.txt"), line + "\n");
         QVERIFY(QFile::exists(report));
+    }
+
+    // Killed during a show (layers playing, one only cued with data of its own), the output comes
+    // back with --restore: the same layers play the same scenes, the cued one is cued with its
+    // data again, the output frames show the playing ones, and the operator is told; a layer whose
+    // scene is gone stays off and is listed.
+    void restoreAfterKill()
+    {
+        const quint16 port = freePort();
+        const QProcessEnvironment env = OrvaneProcess::environment(home());
+        QVERIFY(m_run.start(program, {"--control", QString::number(port)}, env));
+        std::unique_ptr<LineClient> c = connectWhenReady(port);
+        QVERIFY2(c, qPrintable(m_run.output()));
+        c->ask(R"({"do":"play","layer":3,"scene":"SCENE-02"})");
+        c->ask(R"({"do":"play","layer":6,"scene":"SCENE-05"})");
+        c->ask(R"({"do":"cue","layer":4,"scene":"SCENE-07","record":{"type":"DSK_Cue","params":)"
+               R"({"graphics_id":"SCENE-07","dsk_data":{"title":"Kept"}}}})");
+        const QString state = dataDir() + "/onair.json";
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(state).contains("\"Kept\""), 10000);
+        m_run.kill();
+        QString text = readFile(state); // a scene gone meanwhile: its layer stays off
+        QFile changed(state);
+        QVERIFY(changed.open(QIODevice::WriteOnly) && changed.write(text.replace("SCENE-05", "SCENE-55").toUtf8()) > 0);
+        changed.close();
+
+        const QString frames = home() + "/frames";
+        QVERIFY(QDir().mkpath(frames));
+        const QString pngs = "videoconvert ! videoscale ! video/x-raw,width=480,height=270 ! pngenc ! multifilesink";
+        QVERIFY(m_run.start(program,
+                            {"--restore", "--control", QString::number(port), "--fps", "5", "--output",
+                             pngs + " location=" + frames + "/%05d.png"},
+                            env));
+        c = connectWhenReady(port);
+        QVERIFY2(c, qPrintable(m_run.output()));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            readFile(logDir() + "/Errors.txt")
+                .contains("Warning Layer 6 showed SCENE-55 before the restart, which no longer exists: not restored\n"
+                          "2. Warning Restored 2 layers after a restart\n"),
+            10000);
+        QStringList loaded; // layer, scene, on air
+        for (const QJsonValue &v : c->ask(R"({"do":"state"})").value("layers").toArray()) {
+            if (v["loaded"].toBool())
+                loaded << QString("%1 %2 %3")
+                              .arg(v["layer"].toInt())
+                              .arg(v["scene"].toString(), v["onAir"].toVariant().toString());
+        }
+        QCOMPARE(loaded, QStringList({"3 SCENE-02 true", "4 SCENE-07 false"}));
+        QVERIFY(readFile(state).contains("\"Kept\""));
+        // a frame written after the restore: the yellow box of layer 3, not the green one of the cued
+        // layer 4 nor the blue one of layer 6
+        const uint before = QDir(frames).count();
+        QTRY_VERIFY_WITH_TIMEOUT(QDir(frames).count() >= before + 3, 20000);
+        const QStringList written = QDir(frames).entryList(QDir::Files, QDir::Name);
+        const QImage frame(frames + "/" + written.at(written.size() - 2));
+        QVERIFY(shows(frame, 0xffffff00) && !shows(frame, 0xff0000ff) && !shows(frame, 0xff008000));
     }
 
     void reportDirectory_data()

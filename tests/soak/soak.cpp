@@ -28,7 +28,8 @@
 #include <atomic>
 #include <cstdio>
 #include <deque>
-#include "../orvanetest.h"
+#include "../utils/mainwindow.h"
+#include "../utils/orvanetest.h"
 
 // QtCore's table of hooks for debugging tools; its index 3 and 4 are the QObject hooks
 extern quintptr Q_CORE_EXPORT qtHookData[];
@@ -139,9 +140,7 @@ int main(int argc, char *argv[])
 
     qInstallMessageHandler(capture);
     QQmlApplicationEngine engine;
-    engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
-    engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
-    engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
+    loadMainDocument(engine);
     if (engine.rootObjects().isEmpty())
         return fail(seed, -1, QStringLiteral("start"), QStringLiteral("the window did not load"));
     auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());

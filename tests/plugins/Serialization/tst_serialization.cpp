@@ -2,7 +2,7 @@
 // directory, including the ways a write can fail.
 #include "serialization.h"
 #include "servicetest.h"
-#include "../../orvanetest.h"
+#include "../../utils/orvanetest.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,15 +6,20 @@
 #include <QTest>
 #include <QUrl>
 
-// The window once it is shown; null when the document did not load or the window never showed.
-inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
+// The window's document loaded, without waiting for it to show: the root object, or null when the
+// document did not load (the engine's warnings say why).
+inline QObject *loadMainDocument(QQmlApplicationEngine &engine)
 {
     engine.addImportPath(QStringLiteral(ORVANE_BIN_DIR "/plugins"));
     engine.addImportPath(QStringLiteral(ORVANE_SOURCE_DIR "/qml"));
     engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_SOURCE_DIR "/qml/main.qml")));
-    if (engine.rootObjects().isEmpty())
-        return nullptr;
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    return engine.rootObjects().value(0);
+}
+
+// The window once it is shown; null when the document did not load or the window never showed.
+inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
+{
+    auto *window = qobject_cast<QQuickWindow *>(loadMainDocument(engine));
     if (window && !QTest::qWaitForWindowExposed(window))
         return nullptr;
     return window;

@@ -1,0 +1,69 @@
+// The on-air state file on its own: a file that cannot be used restores nothing, is listed and is
+// kept (restoring, and a scene that is gone, through the real program: tst_service.cpp).
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "onairstate.h"
+
+static QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class TestOnAirState : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void unusableFileRestoresNothingAndIsKept_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("why");
+        const QByteArray head = "{\"version\":1,\"layers\":[{\"layer\":1,\"scene\":\"SCENE-01\",\"playing\":";
+        const QByteArray deep =
+            QByteArray(OnAirState::maxDataDepth + 1, '[') + QByteArray(OnAirState::maxDataDepth + 1, ']');
+        QTest::newRow("not JSON") << QByteArray("on air: layer 1") << "not JSON";
+        QTest::newRow("truncated") << head + "tr"
+                                   << "not JSON";
+        QTest::newRow("layer as text") << head + "true},{\"layer\":\"2\"}]}"
+                                       << "entry 2 of layers: layer is not";
+        QTest::newRow("layer twice") << head + "true}," + head.mid(23) + "true}]}"
+                                     << "layer 1 is named twice";
+        QTest::newRow("deep data") << head + "true,\"data\":" + deep + "}]}"
+                                   << "data nests deeper than 64";
+        QTest::newRow("huge") << head + "true}]}" + QByteArray(OnAirState::maxFileSize, ' ') << "larger than 8388608";
+        QTest::newRow("a directory") << QByteArray() << "Can't read the on-air state file";
+    }
+
+    void unusableFileRestoresNothingAndIsKept()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("onair.json");
+        QFile file(path);
+        QVERIFY(text.isEmpty() ? QDir().mkdir(path) : file.open(QIODevice::WriteOnly) && file.write(text) > 0);
+        file.close();
+        OnAirState state(0, dir.path());
+        state.start(true);
+        const QVariantMap plan = state.takePlan({"SCENE-01"}, 12);
+        QVERIFY(plan["layers"].toList().isEmpty());
+        const QString problem = plan["problems"].toStringList().join('|');
+        QVERIFY2(problem.contains(why) && problem.contains(path), qPrintable(problem));
+        state.setLayer(2, "SCENE-01", QString(), true);
+        if (text.isEmpty()) { // what cannot be read is not written over either
+            QVERIFY(!state.flush() && QFileInfo(path).isDir());
+            return;
+        }
+        QVERIFY(problem.endsWith(QStringLiteral("kept as '%1.bad': nothing is restored from it").arg(path)));
+        QVERIFY(contents(path + ".bad") == text);
+        QVERIFY(state.flush()); // what is on air from now on is kept again
+        QCOMPARE(QJsonDocument::fromJson(contents(path))["layers"].toArray().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOnAirState)
+#include "tst_onairstate.moc"

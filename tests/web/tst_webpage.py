@@ -1,0 +1,285 @@
+#!/usr/bin/python3
+"""The web page end to end: the real program with --web (and --control) under the test's display,
+driven from headless Chromium pages and checked over the control port and raw HTTP."""
+import json
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+TMP = os.environ.get("ORVANE_TEST_TMP", tempfile.gettempdir())
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for(condition, what, timeout=30):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError("timed out waiting for " + what)
+
+
+class Control:
+    """One connection of the control port: requests and their answers, events skipped."""
+
+    def __init__(self, port):
+        self.sock = socket.create_connection(("127.0.0.1", port), timeout=10)
+        self.file = self.sock.makefile("rb")
+
+    def ask(self, request):
+        self.sock.sendall(json.dumps(request).encode() + b"\n")
+        while True:
+            line = json.loads(self.file.readline())
+            if "event" not in line:
+                return line
+
+    def close(self):
+        self.sock.close()
+
+
+class Orvane:
+    """The program in a home of its own, once its scenes answer on the control port."""
+
+    def __init__(self, token=None, extra=()):
+        self.web, self.control = free_port(), free_port()
+        self.home = tempfile.mkdtemp(dir=TMP, prefix="webpage-")
+        env = dict(os.environ)
+        for name, sub in (("HOME", "home"), ("XDG_DATA_HOME", "data"), ("XDG_CONFIG_HOME", "config"),
+                          ("XDG_CACHE_HOME", "cache"), ("logDir", "log")):
+            env[name] = os.path.join(self.home, sub)
+            os.makedirs(env[name])
+        env.pop("ORVANE_CONTROL_TOKEN", None)
+        if token:
+            env["ORVANE_CONTROL_TOKEN"] = token
+        self.log = open(os.path.join(self.home, "trace.txt"), "wb")
+        self.process = subprocess.Popen([os.environ["ORVANE_BIN_DIR"] + "/Orvane", "--web", str(self.web), "--control", str(self.control)] + list(extra),
+                                        env=env, stdout=self.log, stderr=subprocess.STDOUT)
+
+        def ready():
+            assert self.process.poll() is None, "the program ended: " + self.trace()
+            try:
+                c = Control(self.control)
+            except OSError:
+                return False
+            try:
+                if token:
+                    c.ask({"do": "hello", "token": token})
+                return len(c.ask({"do": "scenes"}).get("scenes", [])) == 9
+            except OSError:  # a start on a busy machine answers late: ask again
+                return False
+            finally:
+                c.close()
+
+        wait_for(ready, "the program's scenes", 60)
+        time.sleep(1)  # the clock reads 0 until its first beat
+
+    def url(self, path="/"):
+        return "http://127.0.0.1:%d%s" % (self.web, path)
+
+    def trace(self):
+        with open(self.log.name, "rb") as f:
+            return f.read().decode(errors="replace")[-3000:]
+
+    def stop(self):
+        self.process.kill()
+        self.process.wait()
+        self.log.close()
+
+
+def browser():
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for arg in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                "--disable-dev-shm-usage", "--window-size=1280,900",
+                "--user-data-dir=" + tempfile.mkdtemp(dir=TMP, prefix="chromium-")):
+        options.add_argument(arg)
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+
+
+def tile(page, layer):
+    return page.find_element(By.CSS_SELECTOR, '[data-layer="%d"]' % layer)
+
+
+def lamp(page, layer):
+    return tile(page, layer).find_element(By.CSS_SELECTOR, "[data-onair]").get_attribute("data-onair")
+
+
+def open_page(page, orvane):
+    page.get(orvane.url())
+    wait_for(lambda: len(page.find_elements(By.CSS_SELECTOR, "[data-layer]")) == 12, "12 tiles")
+    wait_for(lambda: len(tile(page, 1).find_elements(By.CSS_SELECTOR, "select[data-scene] option")) == 9,
+             "the scenes in the chooser")
+
+
+def http(port, raw):
+    """The status line of the answer to one raw request ('' when the connection just ends)."""
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        s.sendall(raw)
+        answer = b""
+        while b"\r\n" not in answer:
+            more = s.recv(4096)
+            if not more:
+                break
+            answer += more
+        return answer.split(b"\r\n")[0].decode(errors="replace")
+
+
+def exchange(page, message):
+    """The first answer to `message` on a new WebSocket of the page, or the code it closed with."""
+    return page.execute_async_script("""
+        const done = arguments[1];
+        const ws = new WebSocket('ws://' + location.host + '/control');
+        ws.onopen = () => ws.send(arguments[0]);
+        ws.onmessage = (e) => { done(JSON.parse(e.data)); ws.close(); };
+        ws.onclose = (e) => done(e.code);""", message)
+
+
+def test_play_tally_and_refusal(orvane, first, second):
+    open_page(first, orvane)
+    open_page(second, orvane)
+    assert "Output 0" in first.title, first.title
+    control = Control(orvane.control)
+
+    # Play on a tile: the layer goes on air, on the second page and over the control port
+    Select(tile(first, 3).find_element(By.CSS_SELECTOR, "select[data-scene]")).select_by_value("SCENE-02")
+    tile(first, 3).find_element(By.CSS_SELECTOR, '[data-do="play"]').click()
+    wait_for(lambda: lamp(second, 3) == "true", "the second page's lamp of layer 3")
+    layer = control.ask({"do": "state"})["layers"][2]
+    assert layer["onAir"] and layer["scene"] == "SCENE-02", layer
+    wait_for(lambda: tile(second, 3).find_element(By.CSS_SELECTOR, ".status").text == "Play", "status Play")
+
+    # a Play from elsewhere lights the pages' lamps
+    assert control.ask({"do": "play", "layer": 5, "scene": "SCENE-04"})["ok"]
+    wait_for(lambda: lamp(first, 5) == "true", "the first page's lamp of layer 5")
+
+    # the window's key on the selected tile: F1 stops layer 3, seen on the other page
+    tile(second, 3).click()
+    second.find_element(By.TAG_NAME, "body").send_keys(Keys.F1)
+    wait_for(lambda: lamp(first, 3) == "false", "layer 3 off air after F1")
+    assert control.ask({"do": "state"})["layers"][2]["onAir"] is False
+
+    # Eject All from the page
+    first.find_element(By.CSS_SELECTOR, '[data-do="ejectAll"]').click()
+    wait_for(lambda: lamp(second, 5) == "false", "layer 5 off air after Eject All")
+
+    # a request the control port refuses is refused the same way and shown
+    first.execute_script("""
+        const s = document.querySelector('[data-layer="4"] select[data-scene]');
+        s.add(new Option('NO-SUCH-SCENE', 'NO-SUCH-SCENE')); s.value = 'NO-SUCH-SCENE';""")
+    tile(first, 4).find_element(By.CSS_SELECTOR, '[data-do="cue"]').click()
+    message = first.find_element(By.CSS_SELECTOR, "[data-message]")
+    wait_for(lambda: "scene names no scene" in message.text, "the refusal on the page")
+    assert control.ask({"do": "state"})["layers"][3]["loaded"] is False
+    # the page's requests are traced with the peer, as the control port's are
+    assert "(web)" in orvane.trace() and '"do":"cue"' in orvane.trace()
+    control.close()
+
+
+def test_bad_requests(orvane, page):
+    assert http(orvane.web, b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").endswith("200 OK")
+    for target in (b"/../CMakeLists.txt", b"/%2e%2e/CMakeLists.txt", b"/%2E%2E%2Fbin%2FOrvane", b"/etc/passwd",
+                   b"//etc/passwd", b"/..%2f..%2fetc/passwd", b"http://127.0.0.1/etc/passwd", b"/.hidden"):
+        status = http(orvane.web, b"GET " + target + b" HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
+        assert status.endswith("404 Not Found"), (target, status)
+    # another site's name for this machine (a rebinding attack) reaches nothing
+    assert " 403 " in http(orvane.web, b"GET / HTTP/1.1\r\nHost: evil.example\r\n\r\n")
+    # oversized and malformed requests end their own connection only
+    assert " 431 " in http(orvane.web, b"GET / HTTP/1.1\r\nX: " + b"a" * 20000 + b"\r\n\r\n")
+    assert " 400 " in http(orvane.web, b"NOT HTTP AT ALL\r\n\r\n")
+    # a WebSocket from another site's page is refused
+    assert " 403 " in http(orvane.web, b"GET /control HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nUpgrade: websocket\r\n"
+                           b"Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                           b"Sec-WebSocket-Version: 13\r\nOrigin: http://evil.example\r\n\r\n" % orvane.web)
+    open_page(page, orvane)
+    # a request of 40 000 bytes is answered; one longer than a request line closes that socket
+    # alone
+    assert exchange(page, '{"do":"state","pad":"' + "x" * 40000 + '"}')["ok"] is True
+    code = exchange(page, '{"do":"state","pad":"' + "x" * 70000 + '"}')
+    # 1009 "too big", or 1006 when the close reaches the browser before the rest of its message has
+    # left (the server then resets the connection)
+    assert code in (1006, 1009), code
+    # the page's WebSockets count towards the control port's 16 connections
+    others = [Control(orvane.control) for _ in range(15)]
+    assert exchange(page, '{"do":"state"}') == {"id": None, "ok": False, "error": "too many connections"}
+    for c in others:
+        c.close()
+    assert lamp(page, 2) == "false"
+    tile(page, 2).find_element(By.CSS_SELECTOR, '[data-do="play"]').click()
+    wait_for(lambda: lamp(page, 2) == "true", "the page still plays after another socket was closed")
+    # the program picture, from the output's frames
+    wait_for(page.find_element(By.CSS_SELECTOR, "[data-program]").is_displayed, "the program picture")
+    with socket.create_connection(("127.0.0.1", orvane.web), timeout=10) as s:
+        s.sendall(b"GET /program.jpg HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n")
+        answer = b""
+        while True:
+            more = s.recv(65536)
+            if not more:
+                break
+            answer += more
+    assert answer.startswith(b"HTTP/1.1 200 OK") and b"\r\n\r\n\xff\xd8" in answer, answer[:300]
+
+
+def test_token(orvane, page):
+    page.get(orvane.url())
+    token = page.find_element(By.CSS_SELECTOR, "input[name=token]")
+    wait_for(token.is_displayed, "the token prompt")
+    assert not page.find_elements(By.CSS_SELECTOR, "[data-layer]")
+    token.send_keys("wrong" + Keys.ENTER)
+    wait_for(lambda: "not this output" in page.find_element(By.CSS_SELECTOR, "[data-token-error]").text,
+             "the wrong token refused")
+    token.clear()
+    token.send_keys("s3cret-token" + Keys.ENTER)
+    wait_for(lambda: len(page.find_elements(By.CSS_SELECTOR, "[data-layer]")) == 12, "tiles after the token")
+    assert not token.is_displayed()
+    # the tab keeps the token: a reload asks no more
+    page.refresh()
+    wait_for(lambda: len(page.find_elements(By.CSS_SELECTOR, "[data-layer]")) == 12, "tiles after a reload")
+    assert not page.find_element(By.CSS_SELECTOR, "input[name=token]").is_displayed()
+
+
+def main():
+    failures = 0
+    tests = (("play, tally and refusal", None, (), 2, test_play_tally_and_refusal),
+             ("bad requests and the program picture", None, ("--output", "fakesink"), 1, test_bad_requests),
+             ("token", "s3cret-token", (), 1, test_token))
+    only = sys.argv[1:]
+    for name, token, extra, pages, test in tests:
+        if only and test.__name__ not in only:
+            continue
+        orvane = Orvane(token, extra)
+        browsers = [browser() for _ in range(pages)]
+        try:
+            test(orvane, *browsers)
+            print("PASS", name)
+        except Exception as e:  # one failing test does not hide the others
+            failures += 1
+            print("FAIL", name, repr(e), traceback.format_exc())
+            print(orvane.trace())
+        finally:
+            for b in browsers:
+                b.quit()
+            orvane.stop()
+            shutil.rmtree(orvane.home, ignore_errors=True)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
