@@ -249,6 +249,8 @@ struct Config
     int previewClicks = 30;
     int videoRuns = 3;
     int videoStarts = 8;
+    int templateRuns = 3;
+    int templateCues = 10;
     int outputRuns = 3;
     double outputLateSeconds = 60;
     int webRuns = 3;
@@ -295,6 +297,8 @@ int readOptions(const QStringList &args, Config &c)
         c.previewClicks = 3;
         c.videoRuns = 1;
         c.videoStarts = 1;
+        c.templateRuns = 1;
+        c.templateCues = 2;
         c.outputRuns = 1;
         c.outputLateSeconds = 2;
         c.webRuns = 1;
@@ -877,6 +881,44 @@ void videoFigures(const Config &c, Results &res)
     res.rows << swapHeld << swapGap;
 }
 
+// 13: scene templates: their Cue, their frame work, and what their first Cue costs the frames.
+void templateFigures(const Config &c, Results &res)
+{
+    progress("templates (figure 13)");
+    Row first{"13a",
+              "Cue of the built-in lower third, first (compiled), to its answer",
+              "Cue of a placeholder, median",
+              "ms",
+              {},
+              {}};
+    Row later{"13b", "Cue of the built-in lower third, later, median", "Cue of a placeholder, median", "ms", {}, {}};
+    Row held{"13c", "Cue of a template: GUI thread held, median", "Cue of a placeholder", "ms", {}, {}};
+    Row work{"13d", "Frame work, every layer a lower third, median", "every layer a placeholder", "ms", {}, {}};
+    Row gap{"13e", "Largest frame gap while a template is first cued", "the same window as long without", "ms", {}, {}};
+    for (int run = 0; run < c.templateRuns; ++run) {
+        const QJsonObject r = host("templates", {"--iterations", QString::number(c.templateCues), "--seconds",
+                                                 QString::number(c.renderSeconds)});
+        if (r.isEmpty()) {
+            res.failed = true;
+            break;
+        }
+        for (const QJsonValue &p : r.value("problems").toArray())
+            res.problems << QStringLiteral("templates: ") + p.toString();
+        const double placeholder = median(fromJson(r.value("placeholderCueMs")));
+        first.value.push_back(r.value("firstCueMs").toDouble());
+        first.base.push_back(placeholder);
+        later.value.push_back(median(fromJson(r.value("laterCueMs"))));
+        later.base.push_back(placeholder);
+        held.value.push_back(median(fromJson(r.value("laterCueHeldMs"))));
+        held.base.push_back(median(fromJson(r.value("placeholderCueHeldMs"))));
+        work.value.push_back(median(fromJson(r.value("templateBusy"))));
+        work.base.push_back(median(fromJson(r.value("placeholderBusy"))));
+        gap.value.push_back(r.value("gap").toDouble());
+        gap.base.push_back(r.value("baselineGap").toDouble());
+    }
+    res.rows << first << later << held << work << gap;
+}
+
 int runDriver(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -899,6 +941,7 @@ int runDriver(int argc, char *argv[])
     previewFigures(c, res);
     controlFigures(c, res);
     videoFigures(c, res);
+    templateFigures(c, res);
     outputWorkFigures(c, res);
     outputTimingFigures(c, res);
     webFigures(c, res);

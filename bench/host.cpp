@@ -5,6 +5,7 @@
 #include "bench.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <atomic>
@@ -649,6 +651,47 @@ QJsonObject videoSwap(Window &w, const Options &o)
         return {{QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot copy the clip")}}};
     const QUrl files[2] = {QUrl::fromLocalFile(o.clip), QUrl::fromLocalFile(other)};
     FrameClock frames(w.window());
+// Figure 13: scene templates. SCENE-01 names the built-in lower third with its data, SCENE-02 is
+// a scene as built (the placeholder). The Cue of the template the first time (compiled then) and
+// later, against a placeholder's Cue, each until its final answer; the largest frame gap while the
+// template is first cued, with every other layer's placeholder turning, against the same window's
+// largest gap over as long without it; and the frame work with every layer showing a lower third
+// against every layer showing its placeholder.
+bool writeScene(const QString &data, const QString &scene, const QByteArray &container)
+{
+    QFile file(data + "/" + scene + "/" + scene + ".gfxc");
+    return QDir().mkpath(data + "/" + scene) && file.open(QIODevice::WriteOnly) && file.write(container) > 0;
+}
+
+// ms from a Cue on `layer` until the layer has its final answer (the template made)
+double cueUntilAnswered(Window &w, int layer, double &heldMs, QStringList &problems)
+{
+    w.selectLayer(layer);
+    const qint64 t0 = clockNs.nsecsElapsed();
+    w.send(QStringLiteral("DSK_Cue"));
+    heldMs = usSince(t0) / 1000.0;
+    QQuickItem *r = w.render(layer);
+    if (!waitUntil([&] { return r && r->property("isLoaded").toBool() && r->property("waitGuid").toDouble() == 0; },
+                   30000))
+        problems << QStringLiteral("Cue on layer %1 got no final answer").arg(layer + 1);
+    return usSince(t0) / 1000.0;
+}
+
+QJsonObject templates(Window &w, const Options &o)
+{
+    QStringList problems;
+    QTemporaryDir data;
+    const bool written =
+        data.isValid()
+        && writeScene(data.path(), "SCENE-01",
+                      R"({"graphics_id": "SCENE-01", "template_name": "lower-third", "template_params": [
+                          {"name": "name", "value": "Ada Lovelace"}, {"name": "title", "value": "Mathematician"}]})")
+        && writeScene(data.path(), "SCENE-02", R"({"graphics_id": "SCENE-02", "template_name": "SCENE-02.gfx"})");
+    if (!written)
+        return {{QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot write the scenes")}}};
+    w.window()->setProperty("dataUrl", QUrl::fromLocalFile(data.path()).toString());
+    FrameClock frames(w.window());
+    // every layer but the first shows its placeholder
     w.selectScene(1);
     for (int i = 1; i < w.layers(); ++i) {
         w.selectLayer(i);
@@ -686,6 +729,72 @@ QJsonObject videoSwap(Window &w, const Options &o)
             {QStringLiteral("baselineHeldMs"), toJson(baseHeld)},
             {QStringLiteral("gap"), toJson(gaps)},
             {QStringLiteral("baselineGap"), toJson(baseGaps)},
+    pump(1000);
+
+    // the first Cue of the template on layer 1, and the frames meanwhile; then as long without it
+    std::vector<double> intervals, baseIntervals, busy, baseBusy;
+    double held = 0;
+    w.selectScene(0);
+    frames.start();
+    const double first = cueUntilAnswered(w, 0, held, problems);
+    pump(200);
+    frames.stop(intervals, busy);
+    frames.start();
+    pump(static_cast<int>(first) + 200);
+    frames.stop(baseIntervals, baseBusy);
+    QQuickItem *graphic = w.render(0) ? w.render(0)->findChild<QQuickItem *>(QStringLiteral("sceneGraphic")) : nullptr;
+    if (!graphic || !graphic->property("hasTemplate").toBool())
+        problems << QStringLiteral("layer 1 has no template after its Cue");
+
+    std::vector<double> later, placeholder, laterHeld, placeholderHeld;
+    for (int k = 0; k < std::max(1, o.iterations); ++k) {
+        double ms = 0;
+        w.selectScene(0);
+        later.push_back(cueUntilAnswered(w, 0, ms, problems));
+        laterHeld.push_back(ms);
+        pump(0);
+        w.selectScene(1);
+        placeholder.push_back(cueUntilAnswered(w, 0, ms, problems));
+        placeholderHeld.push_back(ms);
+        pump(0);
+    }
+
+    // frame work: every layer showing its placeholder, then every layer showing a lower third
+    std::vector<double> placeholderFrames, placeholderWork, templateFrames, templateWork;
+    w.selectScene(1);
+    for (int i = 0; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    pump(1000);
+    frames.record(o.seconds, placeholderFrames, placeholderWork);
+    w.selectScene(0);
+    for (int i = 0; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    waitUntil(
+        [&] {
+            for (int i = 0; i < w.layers(); ++i) {
+                if (!w.render(i) || !w.render(i)->isVisible())
+                    return false;
+            }
+            return true;
+        },
+        30000);
+    pump(1500);
+    frames.record(o.seconds, templateFrames, templateWork);
+    problems.removeDuplicates();
+    return {{QStringLiteral("firstCueMs"), first},
+            {QStringLiteral("firstCueHeldMs"), held},
+            {QStringLiteral("laterCueMs"), toJson(later)},
+            {QStringLiteral("placeholderCueMs"), toJson(placeholder)},
+            {QStringLiteral("laterCueHeldMs"), toJson(laterHeld)},
+            {QStringLiteral("placeholderCueHeldMs"), toJson(placeholderHeld)},
+            {QStringLiteral("gap"), largest(intervals)},
+            {QStringLiteral("baselineGap"), largest(baseIntervals)},
+            {QStringLiteral("templateBusy"), toJson(templateWork)},
+            {QStringLiteral("placeholderBusy"), toJson(placeholderWork)},
             {QStringLiteral("problems"), QJsonArray::fromStringList(problems)}};
 }
 
@@ -1071,6 +1180,8 @@ int runHost(int argc, char *argv[])
         result = withPages(control, w, o);
     else if (o.mode == QLatin1String("videoSwap"))
         result = videoSwap(w, o);
+    else if (o.mode == QLatin1String("templates"))
+        result = templates(w, o);
     else if (o.mode == QLatin1String("outputLate") && output)
         result = outputLateness(w, *output, o);
     else if (o.mode == QLatin1String("outputDelay") && output)

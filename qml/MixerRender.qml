@@ -1,5 +1,6 @@
 import QtQuick 2.12
 import QtMultimedia 5.15
+import OrvaneTemplates 1.0
 import Serialization 1.0
 import TimeScheduler 1.0
 import VideoAlpha 1.0
@@ -51,6 +52,9 @@ PreserveAspectFit {
     property var waiting: []         // {guid, js}: timed commands passed and not yet due
 
     // --- content
+    // the scene's graphic (a template, a still, a named video), when its scene names one
+    readonly property alias graphic: graphic
+    readonly property var templateTriggers: graphic.triggers
     property rect textureRect: Qt.rect(0, 0, 1920, 1080)   // pixels
     aspect: textureRect.height !== 0 ? textureRect.width / textureRect.height : 1.778
 
@@ -87,9 +91,6 @@ PreserveAspectFit {
         mixer.mixerQueue(queue, guid)
         return true
     }
-
-    // Gives the loaded template new data; false when the layer has no template.
-    function templateUpdate(data) { return false }
 
     // ---------------------------------------------------------------- replies
 
@@ -141,6 +142,14 @@ PreserveAspectFit {
 
     function getResponce() {
         return responces.join("\n")
+    }
+
+    // New data for the layer's template, at once and without leaving air; kept as the layer's
+    // data. False when the layer has no template.
+    function templateUpdate(data) {
+        var taken = graphic.takeData(data)
+        p("layer" + index + " template update " + name + " taken=" + taken)
+        return taken
     }
 
     // ---------------------------------------------------------------- mixer life
@@ -222,15 +231,14 @@ PreserveAspectFit {
                 continue
             }
             if (js.type === "DSK_Stop") {
-                fadeOut(js)
+                // a Stop that falls due ends what was passed before it and still waits
                 waiting.splice(0, i + 1)
                 i = 0
                 stopped.push(entry)
-                continue
+            } else {
+                waiting.splice(i, 1)
             }
-            if (js.type === "DSK_Play")
-                fadeIn(js)
-            waiting.splice(i, 1)
+            d.carryOut(js)
         }
         // answered once the list is settled: the window may send this layer more on a reply
         for (var k = 0; k < stopped.length; ++k)
@@ -424,7 +432,15 @@ PreserveAspectFit {
                 chooseContent()
                 break
             case "DSK_Play":
+                if (graphic.failed)
+                    break
                 fadeIn(js)
+                if (!Number(js.params.time))
+                    d.playGraphic()
+                break
+            case "DSK_Continue":
+                if (!Number(js.params.time))
+                    graphic.next(js.params.trigger_id)
                 break
             case "DSK_Eject":
                 takeOffAir()
@@ -594,6 +610,8 @@ PreserveAspectFit {
               + " mixerDelayed=" + mixerDelayed.length + " guid=" + guid)
             requireReset = false
             takeOffAir()
+            d.pendingCue = null
+            graphic.clear()
             if (active) {
                 active = false
                 p("layer" + iLayer + " crash lastGuid=" + lastGuid)
@@ -618,6 +636,97 @@ PreserveAspectFit {
                 return
             item.parent = render.visible ? textureReceiver : null
             turnContent(render.visible)
+        }
+
+        // ------------------------------------------------ the scene's graphic
+
+        property var pendingCue: null    // {record, guid}: a Cue whose template still loads
+        property var pendingStop: null   // a Stop waiting for the template's out-animation
+
+        function videosFolder() { return main && main.mediaFolder !== undefined ? String(main.mediaFolder) : "" }
+
+        // A timed command at its time: Play, Stop and Continue reach the graphic as they fall due.
+        function carryOut(js) {
+            if (js.type === "DSK_Play" && !graphic.failed) {
+                fadeIn(js)
+                playGraphic()
+            } else if (js.type === "DSK_Stop") {
+                stopGraphic(js)
+            } else if (js.type === "DSK_Continue") {
+                graphic.next(js.params.trigger_id)
+            }
+        }
+
+        function playGraphic() {
+            pendingStop = null
+            graphic.play()
+        }
+
+        // The template's own out-animation first, when it has one; then the layer's fade.
+        function stopGraphic(js) {
+            if (graphic.stop()) {
+                pendingStop = js
+                return
+            }
+            fadeOut(js)
+        }
+
+        function graphicStopped() {
+            var js = pendingStop
+            pendingStop = null
+            if (js)
+                fadeOut(js)
+        }
+
+        // The scene's graphic for a Cue answered by the mixer: the final answer waits for a
+        // template that is still loading, and is an Error for one that does not load.
+        function cueGraphic(js, record, guid) {
+            dropCue()
+            if (graphic.cue(js, dataUrl, videosFolder())) {
+                pendingCue = { record: record, guid: guid, answer: mixer.answer }
+                return
+            }
+            settleCue({ record: record, guid: guid, answer: mixer.answer }, graphic.errorString)
+        }
+
+        // A Cue still loading when the next Cue or an Eject comes: it ends idle.
+        function dropCue() {
+            var superseded = pendingCue
+            pendingCue = null
+            pendingStop = null
+            if (superseded)
+                superseded.answer({ _id: superseded.record._id, status: "Ok", type: superseded.record.type,
+                                    data: { status: "Idle" } }, superseded.guid)
+        }
+
+        // error: why the template did not load; empty when it did (or there is none)
+        function settleCue(entry, error) {
+            if (!error) {
+                entry.answer(entry.record, entry.guid)
+                return
+            }
+            loaded = false
+            entry.answer({ _id: entry.record._id, type: entry.record.type, status: "Error",
+                           message: error }, entry.guid)
+        }
+
+        function graphicSettled(error) {
+            var entry = pendingCue
+            pendingCue = null
+            if (entry)
+                settleCue(entry, error)
+        }
+
+        // A problem of the graphic the operator must see: a numbered Warning of the layer.
+        function graphicWarning(message) {
+            var js = lastJS && lastJS.type === "DSK_Cue" ? lastJS : { _id: 0, type: "DSK_Cue" }
+            queueReply(fromJs({ _id: js._id, type: js.type, status: "Warning", message: message }), 0)
+        }
+
+        function timedOut() {
+            p("layer" + index + " timed out " + name + " after " + graphic.duration + " ms")
+            var queue = main && main.queues && main.getGraphicsIndex ? main.queues[main.getGraphicsIndex(name)] : null
+            stopGraphic(queue && queue.DSK_Stop ? queue.DSK_Stop : { type: "DSK_Stop", params: {} })
         }
 
         function turnContent(shown) {
@@ -647,6 +756,7 @@ PreserveAspectFit {
         id: textureReceiver
         objectName: "textureReceiver"
         anchors.fill: parent
+        visible: !graphic.shows
 
         // What QmlUtils.singleShot returned for the pending unload call-back; called once the
         // content is gone, so the mixer ends at once instead of after the timer.
@@ -658,6 +768,20 @@ PreserveAspectFit {
         }
 
         onStatusChanged: d.contentStatus(status)
+    }
+
+    SceneGraphic {
+        id: graphic
+        objectName: "sceneGraphic"
+        anchors.fill: parent
+        frameSize: Qt.size(render.textureRect.width, render.textureRect.height)
+        onLoaded: d.graphicSettled("")
+        onLoadFailed: d.graphicSettled(message)
+        onWarned: d.graphicWarning(message)
+        onTrace: p("layer" + render.index + " " + line)
+        onStopped: d.graphicStopped()
+        onTimedOut: d.timedOut()
+        onVideoFailed: d.videoError(file, error, message)
     }
 
     // In-process mixer: answers Cue, Play and Eject at once.
@@ -682,7 +806,7 @@ PreserveAspectFit {
                 case "DSK_Cue":
                     answer(record, guid)
                     record.data = { status: "Cued" }
-                    answer(record, guid)
+                    d.cueGraphic(js, record, guid)
                     break
                 case "DSK_Play":
                     answer(record, guid)
@@ -690,6 +814,8 @@ PreserveAspectFit {
                     answer(record, guid)
                     break
                 case "DSK_Eject":
+                    d.dropCue()
+                    graphic.clear()
                     record.data = { status: "Idle" }
                     answer(record, guid)
                     break

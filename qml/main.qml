@@ -1673,7 +1673,14 @@ ApplicationWindow {
     property bool editEnabled: true
     property var startTime: new Date()
     property var currentTime: ""
-    readonly property var currentTriggers: queues[currentIndex] ? queues[currentIndex].triggers : null
+    // The scene's own triggers, else those its template offers while it is on the current layer.
+    readonly property var currentTriggers: queues[currentIndex] && queues[currentIndex].triggers
+                                           ? queues[currentIndex].triggers : templateTriggers(currentRender, currentName)
+
+    function templateTriggers(render, name) {
+        var triggers = render && render.name === name ? render.templateTriggers : null
+        return Array.isArray(triggers) && triggers.length > 0 ? triggers : null
+    }
 
     // Outputs started side by side open one below the other instead of all at one place: output
     // N takes place N modulo 4, each place far enough below the one before that the control bars

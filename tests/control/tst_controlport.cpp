@@ -59,12 +59,19 @@ private:
     QByteArray output() { return m_program.output().toUtf8(); }
 
     // The program with the control port on a free port, in a fresh home, once its scenes are built.
-    void start(const QStringList &extra = {}, const QByteArray &token = QByteArray())
+    // `data`: a data directory for the output's configuration, else the default one
+    void start(const QStringList &extra = {}, const QByteArray &token = QByteArray(), const QString &data = QString())
     {
         m_port = freePort();
         QVERIFY(m_port);
         const QString base = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath());
         m_home = std::make_unique<QTemporaryDir>(base + "/controlport-XXXXXX");
+        if (!data.isEmpty()) {
+            QVERIFY(QDir().mkpath(m_home->path() + "/data/Quarnet/Orvane"));
+            QFile config(m_home->path() + "/data/Quarnet/Orvane/output_config.json");
+            QVERIFY(config.open(QIODevice::WriteOnly));
+            config.write(QJsonDocument(QJsonObject{{"directory", data}}).toJson());
+        }
         QProcessEnvironment env = OrvaneProcess::environment(m_home->path());
         env.remove("ORVANE_CONTROL_TOKEN");
         if (!token.isEmpty())
@@ -221,6 +228,37 @@ private slots:
         QVERIFY(QRegularExpression("control 127\\.0\\.0\\.1:\\d+ \\{\"id\":9,\"do\":\"ejectAll\"\\}")
                     .match(QString::fromUtf8(output()))
                     .hasMatch());
+    }
+
+    // A scene playing the built-in lower third: the request's data reaches its fields, and update
+    // gives the loaded template new data at once.
+    void templatesTakeTheRequestsData()
+    {
+        const QString data = qEnvironmentVariable("ORVANE_TEST_TMP", QDir::tempPath()) + "/template-scenes";
+        QVERIFY(QDir().mkpath(data + "/SCENE-03"));
+        QFile container(data + "/SCENE-03/SCENE-03.gfxc");
+        QVERIFY(container.open(QIODevice::WriteOnly));
+        container.write(R"({"graphics_id": "SCENE-03", "template_name": "lower-third",
+                            "template_params": [{"name": "name", "value": "Ada"}]})");
+        container.close();
+        start({}, QByteArray(), data);
+        LineClient c(m_port);
+        QVERIFY(c.connected());
+        QCOMPARE(c.ask("{\"do\":\"update\",\"layer\":2,\"data\":{\"name\":\"Bo\"}}"),
+                 error(QJsonValue::Null, "no template on layer 2"));
+        QCOMPARE(guids(c.ask("{\"do\":\"play\",\"layer\":2,\"scene\":\"SCENE-03\","
+                             "\"data\":{\"name\":\"Bo\",\"shoeSize\":42}}"))
+                     .size(),
+                 2);
+        // the template has the request's data, not the scene's: its unknown field is traced
+        QTRY_VERIFY_WITH_TIMEOUT(output().contains("lower-third.gfx of SCENE-03: no field shoeSize"), 20000);
+        QJsonObject updated;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (updated = c.ask("{\"do\":\"update\",\"layer\":2,\"data\":{\"title\":\"Guest\"}}")).value("ok").toBool(),
+            20000);
+        QVERIFY2(updated == QJsonObject({{"id", QJsonValue::Null}, {"ok", true}}),
+                 QJsonDocument(updated).toJson(QJsonDocument::Compact));
+        QVERIFY(output().contains("layer2 template update SCENE-03 taken=true"));
     }
 
     void badRequests()

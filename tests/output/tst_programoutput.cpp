@@ -183,6 +183,53 @@ private slots:
         QCOMPARE(shareOf(first, layer3Centre, 130, yellow), 0.0);
     }
 
+    // The built-in lower third as a new user plays it: its scene's container names it and holds
+    // the data; Play from the window; the frames show it, and new data changes it on air.
+    void aTemplateReachesTheOutputWithItsData()
+    {
+        const QString data = m_tmp.filePath("scenes");
+        QVERIFY(QDir().mkpath(data + "/SCENE-02"));
+        QFile container(data + "/SCENE-02/SCENE-02.gfxc");
+        QVERIFY(container.open(QIODevice::WriteOnly));
+        container.write(R"({"graphics_id": "SCENE-02", "template_name": "lower-third", "template_params": [
+                            {"name": "name", "value": "Ada Lovelace"}, {"name": "title", "value": "Mathematician"}]})");
+        container.close();
+        const QString dir = m_tmp.filePath("template-frames");
+        QVERIFY(QDir().mkpath(dir));
+        QQuickWindow *window =
+            start({"videoconvert ! pngenc compression-level=1 ! multifilesink location=" + dir + "/f%05d.png"}, 5);
+        QVERIFY(window);
+        window->setProperty("dataUrl", QUrl::fromLocalFile(data).toString());
+        QTRY_VERIFY_WITH_TIMEOUT(framesIn(dir).size() >= 1, 20000);
+        play(window, 1);
+        // the accent bar at the left of the plate, a tenth of the frame in from the left and bottom,
+        // and the name in white on the dark panel above the title
+        const auto accent = [](const QImage &frame, QRgb colour) {
+            return (frame.pixel(198, 900) & 0xffffff) == (colour & 0xffffff) && qAlpha(frame.pixel(198, 900)) == 255;
+        };
+        QImage shown;
+        QVERIFY(waitForFrame(dir, [&](const QImage &frame) {
+            shown = frame;
+            return accent(frame, qRgb(0xf2, 0xa9, 0x00));
+        }));
+        int white = 0;
+        for (int x = 240; x < 700; x += 2)
+            white += (shown.pixel(x, 848) & 0xffffff) == 0xffffff ? 1 : 0;
+        QVERIFY2(white > 10, "the name is written on the plate");
+        QCOMPARE(qAlpha(shown.pixel(1700, 300)), 0);
+
+        QObject *renders = window->property("renders").value<QObject *>();
+        QQuickItem *layer = nullptr;
+        if (renders)
+            QMetaObject::invokeMethod(renders, "itemAt", Q_RETURN_ARG(QQuickItem *, layer), Q_ARG(int, 0));
+        QVERIFY(layer);
+        QVariant taken;
+        const QVariant green = QVariantMap{{"accent", "#00ff00"}};
+        QMetaObject::invokeMethod(layer, "templateUpdate", Q_RETURN_ARG(QVariant, taken), Q_ARG(QVariant, green));
+        QCOMPARE(taken.toBool(), true);
+        QVERIFY(waitForFrame(dir, [&](const QImage &frame) { return accent(frame, qRgb(0, 255, 0)); }));
+    }
+
     void aFailingSinkIsANumberedErrorAndTheWindowGoesOn()
     {
         // /dev/full takes the file open and refuses every write: the sink fails on the first frame

@@ -139,9 +139,19 @@ private slots:
         }
         QVERIFY(documents >= 2);
 
+        // and every built-in template, where the templates module finds them
+        int templates = 0;
+        QDirIterator builtIn(ORVANE_BIN_DIR "/templates", QDir::Files);
+        while (builtIn.hasNext()) {
+            const QString file = "usr/share/orvane/templates/" + QFileInfo(builtIn.next()).fileName();
+            QVERIFY2(m_entries.value(file).startsWith("-rw-r--r-- root/root"), qPrintable(file));
+            ++templates;
+        }
+        QVERIFY(templates >= 6);
+
         static const QRegularExpression allowed("^usr/(bin/orvane|lib/orvane/|lib/systemd/user/orvane|"
                                                 "share/applications/orvane\\.|share/icons/hicolor/|"
-                                                "share/doc/orvane/)");
+                                                "share/doc/orvane/|share/orvane/templates/)");
         for (const QString &path : m_entries.keys()) {
             QVERIFY2(allowed.match(path).hasMatch(), qPrintable(path));
             // the documentation may name them (docs/benchmarks.md), and holds only text and pictures
