@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJSEngine>
@@ -585,15 +586,35 @@ struct StartSample
     double gapMs = 0;  // largest frame gap from the Play on
 };
 
-// Play on layer 1 (its mixer ended, so the content is made anew), then the frames for `seconds`.
-StartSample startLayer1(Window &w, FrameClock &frames, const QUrl &media, double seconds)
+// Points the window's videos folder at a folder of `clips` (copies, in this order: scene 1 plays the
+// first); false when it could not be made or the window does not list them.
+bool useClips(Window &w, const QTemporaryDir &dir, const QStringList &clips)
+{
+    for (int i = 0; i < clips.size(); ++i) {
+        const QString copy = dir.filePath(QStringLiteral("%1-%2").arg(i).arg(QFileInfo(clips[i]).fileName()));
+        if (!QFile::copy(clips[i], copy))
+            return false;
+        // oldest first: each copy a second older than the next
+        QFile file(copy);
+        if (!file.open(QIODevice::ReadWrite)
+            || !file.setFileTime(QDateTime::currentDateTime().addSecs(i - clips.size()),
+                                 QFileDevice::FileModificationTime))
+            return false;
+    }
+    w.window()->setProperty("mediaFolder", QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
+    return waitUntil([&] { return w.window()->property("medias").toList().size() == clips.size(); }, 5000);
+}
+
+// Play on layer 1 of scene `scene` (its mixer ended, so the content is made anew), then the frames
+// for `seconds`.
+StartSample startLayer1(Window &w, FrameClock &frames, int scene, double seconds)
 {
     QQuickItem *layer = w.render(0);
     layer->setProperty("requireReset", true); // the Eject ends the layer's mixer
     w.selectLayer(0);
     w.send(QStringLiteral("DSK_Eject"));
     pump(300);
-    layer->setProperty("media", media);
+    w.selectScene(scene);
     StartSample sample;
     std::vector<double> intervals, busy;
     frames.start();
@@ -610,7 +631,11 @@ QJsonObject videoStart(Window &w, const Options &o)
 {
     QStringList problems;
     FrameClock frames(w.window());
-    // every layer but the first shows its placeholder; the media list stays empty
+    // scene 1 plays the clip, scene 2 (past the end of the list) its placeholder, as every layer
+    // but the first
+    QTemporaryDir clips;
+    if (!clips.isValid() || !useClips(w, clips, {o.clip}))
+        return {{QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot list the clip")}}};
     w.selectScene(1);
     for (int i = 1; i < w.layers(); ++i) {
         w.selectLayer(i);
@@ -620,11 +645,11 @@ QJsonObject videoStart(Window &w, const Options &o)
     const double seconds = std::max(0.5, o.seconds);
     std::vector<double> gaps, baseGaps, held, baseHeld;
     for (int k = 0; k < std::max(1, o.iterations); ++k) {
-        const StartSample video = startLayer1(w, frames, QUrl::fromLocalFile(o.clip), seconds);
+        const StartSample video = startLayer1(w, frames, 0, seconds);
         QObject *player = w.render(0)->findChild<QObject *>(QStringLiteral("mediaPlayer"));
         if (!player || player->property("playbackState").toInt() != 1)
             problems << QStringLiteral("layer 1 is not playing its video");
-        const StartSample placeholder = startLayer1(w, frames, QUrl(), seconds);
+        const StartSample placeholder = startLayer1(w, frames, 1, seconds);
         gaps.push_back(video.gapMs);
         held.push_back(video.heldMs);
         baseGaps.push_back(placeholder.gapMs);
@@ -645,28 +670,28 @@ QJsonObject videoStart(Window &w, const Options &o)
 QJsonObject videoSwap(Window &w, const Options &o)
 {
     QStringList problems;
-    const QString other = o.clip + QStringLiteral(".other.mp4");
-    QFile::remove(other);
-    if (!QFile::copy(o.clip, other))
-        return {{QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot copy the clip")}}};
-    const QUrl files[2] = {QUrl::fromLocalFile(o.clip), QUrl::fromLocalFile(other)};
+    // scenes 1 and 2 play the clip's two copies; scene 3 (past the list) is every other layer's
+    // placeholder
+    QTemporaryDir clips;
+    if (!clips.isValid() || !useClips(w, clips, {o.clip, o.clip}))
+        return {{QStringLiteral("problems"), QJsonArray{QStringLiteral("cannot list the clips")}}};
     FrameClock frames(w.window());
-    w.selectScene(1);
+    w.selectScene(2);
     for (int i = 1; i < w.layers(); ++i) {
         w.selectLayer(i);
         w.send(QStringLiteral("DSK_Play"));
     }
     QQuickItem *layer = w.render(0);
     w.selectLayer(0);
-    layer->setProperty("media", files[0]);
+    w.selectScene(0);
     w.send(QStringLiteral("DSK_Play"));
     pump(1000);
     int playing = 0;
-    const auto play = [&](const QUrl &file, std::vector<double> &held, std::vector<double> &gaps) {
+    const auto play = [&](int scene, std::vector<double> &held, std::vector<double> &gaps) {
         std::vector<double> intervals, busy;
         frames.start();
         const qint64 t0 = clockNs.nsecsElapsed();
-        layer->setProperty("media", file);
+        w.selectScene(scene);
         w.send(QStringLiteral("DSK_Play"));
         held.push_back(usSince(t0) / 1000.0);
         pump(static_cast<int>(std::max(0.5, o.seconds) * 1000));
@@ -679,10 +704,9 @@ QJsonObject videoSwap(Window &w, const Options &o)
     std::vector<double> held, gaps, baseHeld, baseGaps;
     for (int k = 0; k < std::max(1, o.iterations); ++k) {
         playing = 1 - playing;
-        play(files[playing], held, gaps);
-        play(files[playing], baseHeld, baseGaps);
+        play(playing, held, gaps);
+        play(playing, baseHeld, baseGaps);
     }
-    QFile::remove(other);
     problems.removeDuplicates();
     return {{QStringLiteral("heldMs"), toJson(held)},
             {QStringLiteral("baselineHeldMs"), toJson(baseHeld)},
