@@ -45,10 +45,12 @@ std::unique_ptr<OutputPipeline> OutputPipeline::parse(const QString &text, QStri
     pipeline->m_text = text;
     pipeline->m_pipeline = element;
     pipeline->m_source = source;
-    // A live source stamped by Orvane's own clock; a sink that stalls drops the oldest frames
-    // instead of growing the queue without end.
+    // A live source stamped by Orvane's own clock. The queue is bounded by frames alone: the
+    // source's own byte limit (200 000 by default, less than one HD frame) would make it drop
+    // frames by itself, unseen. It never drops or blocks; push() drops, and counts, instead.
     g_object_set(source, "is-live", TRUE, "format", GST_FORMAT_TIME, "do-timestamp", FALSE, "block", FALSE,
-                 "max-buffers", static_cast<guint64>(maxQueued), "leaky-type", GST_APP_LEAKY_TYPE_DOWNSTREAM, nullptr);
+                 "max-buffers", static_cast<guint64>(maxQueued), "max-bytes", static_cast<guint64>(0), "max-time",
+                 static_cast<guint64>(0), "leaky-type", GST_APP_LEAKY_TYPE_NONE, nullptr);
     GstBus *bus = gst_pipeline_get_bus(GST_PIPELINE(element));
     gst_bus_set_sync_handler(
         bus, [](GstBus *b, GstMessage *m, gpointer self) { return GstBusSyncReply(busMessage(b, m, self)); },
@@ -123,8 +125,12 @@ void OutputPipeline::push(GstBuffer *buffer, int width, int height)
     }
     if (width != m_width || height != m_height)
         setFormat(width, height, m_fpsNumerator, m_fpsDenominator);
-    if (gst_app_src_get_current_level_buffers(GST_APP_SRC(m_source)) >= maxQueued)
-        ++m_dropped; // the oldest queued frame goes
+    // Only this thread adds to the queue, so a frame that finds room keeps it until it is taken.
+    if (gst_app_src_get_current_level_buffers(GST_APP_SRC(m_source)) >= maxQueued) {
+        ++m_dropped;
+        gst_buffer_unref(buffer);
+        return;
+    }
     if (gst_app_src_push_buffer(GST_APP_SRC(m_source), buffer) != GST_FLOW_OK)
         ++m_dropped;
 }

@@ -34,9 +34,10 @@ public:
     void start();
     // The frames' size and rate, before the first frame (and again when the size changes).
     void setFormat(int width, int height, int fpsNumerator, int fpsDenominator);
-    // Takes the buffer (a reference of it).
+    // Takes the buffer (a reference of it). Called from one thread only. A frame that finds the
+    // queue full is dropped here and counted: none is lost without a count.
     void push(GstBuffer *buffer, int width, int height);
-    // Frames dropped from the queue because the pipeline took them too slowly.
+    // Frames not handed to the pipeline because it took the ones before too slowly.
     long long dropped() const { return m_dropped; }
     // End-of-stream after the last frame pushed; false when nothing was started.
     bool endOfStream();
@@ -52,7 +53,7 @@ private:
     QString m_text;
     GstElement *m_pipeline = nullptr;
     GstElement *m_source = nullptr;
-    // A sink that stalls (a network peer, a slow encoder) loses the oldest frames instead of
+    // A sink that stalls (a network peer, a slow encoder) loses the newest frames instead of
     // growing the queue without end: four frames of 1920 x 1080 are 33 MB.
     static constexpr unsigned maxQueued = 4;
     int m_width = 0;

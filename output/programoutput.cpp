@@ -329,17 +329,27 @@ void ProgramOutput::minuteReport(bool atExit)
                              .arg(m_late.load())
                              .arg(readbackMs(), 0, 'f', 1)
                              .arg(conversionMs(), 0, 'f', 1);
+    QStringList warnings;
+    if (late * 100 > sent)
+        warnings << QStringLiteral("Output late frames %1 of %2").arg(late).arg(sent);
+    m_reportedDropped.resize(m_pipelines.size(), 0);
     for (size_t i = 0; i < m_pipelines.size(); ++i) {
-        if (const long long dropped = m_pipelines[i]->dropped())
+        const long long dropped = m_pipelines[i]->dropped();
+        const long long minuteDropped = dropped - m_reportedDropped[i];
+        m_reportedDropped[i] = dropped;
+        if (dropped)
             qInfo().noquote() << QStringLiteral("Output %1 dropped %2 frames it took too slowly (since start)")
                                      .arg(i + 1)
                                      .arg(dropped);
+        // a frame sent but dropped never reached that pipeline: it is as bad as a late one
+        if (minuteDropped * 100 > sent)
+            warnings << QStringLiteral("Output %1 dropped frames %2 of %3").arg(i + 1).arg(minuteDropped).arg(sent);
     }
-    if (!atExit && late * 100 > sent) {
-        const QString text = QStringLiteral("Output late frames %1 of %2").arg(late).arg(sent);
+    if (atExit)
+        return;
+    for (const QString &text : qAsConst(warnings))
         QMetaObject::invokeMethod(
             this, [this, text] { emit problem(QStringLiteral("Warning"), text); }, Qt::QueuedConnection);
-    }
 }
 
 void ProgramOutput::finish(int timeoutMs)

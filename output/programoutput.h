@@ -74,7 +74,8 @@ signals:
     void sourceChanged();
     void frameNumberChanged();
     void viewedChanged();
-    // status "Error" (a pipeline stopped) or "Warning" (late frames); text for the error list
+    // status "Error" (a pipeline stopped) or "Warning" (late frames, or frames a pipeline dropped);
+    // text for the error list
     void problem(const QString &status, const QString &text);
 
 private:
@@ -135,4 +136,5 @@ private:
     std::atomic<long long> m_conversions{0};
     long long m_minuteSent = 0;
     long long m_minuteLate = 0;
+    std::vector<long long> m_reportedDropped; // each pipeline's drops at the last report
 };

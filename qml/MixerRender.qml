@@ -2,6 +2,7 @@ import QtQuick 2.12
 import QtMultimedia 5.15
 import Serialization 1.0
 import TimeScheduler 1.0
+import VideoAlpha 1.0
 import "common"
 
 // One output layer: takes command records (JSON text) from the window, answers some itself, defers
@@ -755,6 +756,23 @@ PreserveAspectFit {
                 anchors.bottom: parent.bottom
                 fillMode: VideoOutput.PreserveAspectFit
                 source: player
+                // Frames with straight alpha are drawn as they come, without blending: they are
+                // premultiplied in a texture of their own and then blended like every other item.
+                // Nothing shows before the first frame's kind is known.
+                filters: [alpha]
+                opacity: alpha.seen ? 1 : 0
+                layer.enabled: alpha.straight
+                layer.effect: ShaderEffect {
+                    fragmentShader: "
+                        varying highp vec2 qt_TexCoord0;
+                        uniform sampler2D source;
+                        uniform lowp float qt_Opacity;
+                        void main() {
+                            lowp vec4 c = texture2D(source, qt_TexCoord0);
+                            gl_FragColor = vec4(c.rgb * c.a, c.a) * qt_Opacity;
+                        }"
+                }
+                StraightAlpha { id: alpha }
             }
         }
     }

@@ -847,6 +847,9 @@ ApplicationWindow {
     // the clean feed windows, while they are open
     property var programWindow: null
     property var keyWindow: null
+    // Owns the feed windows without being a window: a window made with a window as its parent
+    // becomes an X child window inside it, which a window manager never maps.
+    property QtObject feedOwner: QtObject {}
 
     // The composite at full frame size, drawn again only when the output asks for a frame. It is
     // in the scene (a texture is rendered only for an item that is drawn), one pixel big, just
@@ -912,7 +915,7 @@ ApplicationWindow {
             properties.x = screen.virtualX
             properties.y = screen.virtualY
         }
-        var window = feedWindowComponent.createObject(main, properties)
+        var window = feedWindowComponent.createObject(feedOwner, properties)
         window.visibility = screen ? Window.FullScreen : Window.Windowed
         return window
     }

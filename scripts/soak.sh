@@ -8,7 +8,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build="${BUILD:-$here/build}"
 if [ ! -x "$build/tests/soak/orvane-soak" ]; then
   cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  cmake --build "$build" -j2 --target orvane-soak Serialization
+  cmake --build "$build" -j2 --target orvane-soak Serialization VideoAlpha
 fi
 seed_args=()
 [ -n "${1:-}" ] && seed_args=(--seed "$1")

@@ -111,7 +111,8 @@ private slots:
     void pluginsDirectoryBesideTheProgram()
     {
         // Each module directory names a library that is really there.
-        for (const QString &module : {QStringLiteral("Serialization"), QStringLiteral("TavroBoxPlayer")}) {
+        for (const QString &module :
+             {QStringLiteral("Serialization"), QStringLiteral("TavroBoxPlayer"), QStringLiteral("VideoAlpha")}) {
             const QString dir = QStringLiteral(ORVANE_BIN_DIR "/plugins/") + module;
             const QString qmldir = QString::fromUtf8(contents(dir + "/qmldir"));
             QVERIFY2(qmldir.contains("module " + module + "\n"), qPrintable(qmldir));

@@ -249,6 +249,50 @@ private slots:
         QTRY_VERIFY(!program->isVisible());
         QVERIFY(!key->isVisible());
     }
+
+    void aStraightAlphaVideoLooksTheSameInThePreviewTheFeedAndTheOutput()
+    {
+        // half-transparent orange in straight alpha (ProRes 4444), from the bottom edge to above the middle
+        const QString clip = m_tmp.filePath("alpha.mov"), dir = m_tmp.filePath("alpha");
+        QProcess gst;
+        gst.start("gst-launch-1.0",
+                  QString("-q videotestsrc num-buffers=50 pattern=solid-color "
+                          "foreground-color=0x80ff8000 ! video/x-raw,format=BGRA,width=320,height=720 "
+                          "! videoconvert ! video/x-raw,format=A444_10LE ! avenc_prores_ks "
+                          "profile=4444 ! qtmux ! filesink location="
+                          + clip)
+                      .split(' '));
+        QVERIFY(gst.waitForFinished(60000) && gst.exitCode() == 0 && QDir().mkpath(dir));
+        QQuickWindow *window =
+            start({"videoconvert ! pngenc compression-level=1 ! multifilesink location=" + dir + "/f%05d.png"}, 5,
+                  {"--program", "0"});
+        QVERIFY(window);
+        // the video on layer 5, over the middle of layer 4's green box
+        play(window, 4);
+        QQuickItem *layer = nullptr;
+        QMetaObject::invokeMethod(window->property("renders").value<QObject *>(), "itemAt",
+                                  Q_RETURN_ARG(QQuickItem *, layer), Q_ARG(int, 4));
+        QVERIFY(layer && layer->setProperty("media", QUrl::fromLocalFile(clip)));
+        play(window, 5);
+        const QPoint overLayer(880, 540), overNothing(960, 1000);
+        QImage frame;
+        QVERIFY(waitForFrame(dir, [&](const QImage &f) { return qAlpha((frame = f).pixel(overNothing)) > 0; }));
+        // it blends over the layer under it instead of covering it
+        QCOMPARE(qAlpha(frame.pixel(overLayer)), 255);
+        // the preview shows the output's pixels over its grey, the fill window over black
+        const auto shows = [](QRgb seen, QRgb out, int grey) {
+            const auto near = [&](int s, int c) {
+                return qAbs(s - (c * qAlpha(out) + grey * (255 - qAlpha(out))) / 255) <= 3;
+            };
+            return near(qRed(seen), qRed(out)) && near(qGreen(seen), qGreen(out)) && near(qBlue(seen), qBlue(out));
+        };
+        auto *program = window->property("programWindow").value<QQuickWindow *>();
+        for (const QPoint &at : {overLayer, overNothing}) {
+            const QPoint inPreview(at.x() * 1600 / 1920, 15 + at.y() * 900 / 1080);
+            QTRY_VERIFY(shows(window->grabWindow().pixel(inPreview), frame.pixel(at), 0x33));
+            QTRY_VERIFY(shows(program->grabWindow().pixel(at), frame.pixel(at), 0));
+        }
+    }
 };
 
 QTEST_MAIN(TestProgramOutput)
