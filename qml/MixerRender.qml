@@ -762,6 +762,7 @@ PreserveAspectFit {
                 filters: [alpha]
                 opacity: alpha.seen ? 1 : 0
                 layer.enabled: alpha.straight
+                layer.smooth: true
                 layer.effect: ShaderEffect {
                     fragmentShader: "
                         varying highp vec2 qt_TexCoord0;

@@ -127,8 +127,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(raw).size() >= frameBytes, 60000);
         QElapsedTimer running;
         running.start();
-        // a screen that does not exist gives a windowed feed, titled for the output; both feeds
-        // open (are mapped) under a window manager as on a bare server
+        // a screen that does not exist gives a windowed feed, titled for the output; both map under a window manager
         QTRY_COMPARE_WITH_TIMEOUT(runXclose(process.processId(), "Orvane program --box 2", true), 0, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(runXclose(process.processId(), "Orvane key --box 2", true), 0, 20000);
         QTest::qWait(3000);
@@ -151,8 +150,7 @@ private slots:
         QVERIFY2(sent.hasMatch(), qPrintable(log));
         const qint64 frames = QFileInfo(raw).size() / frameBytes;
         QCOMPARE(QFileInfo(raw).size() % frameBytes, 0);
-        // frames a slow pipeline had to drop are counted in the trace: with those, every frame
-        // sent is in the file
+        // with the frames a slow pipeline had to drop, counted in the trace, every frame sent is in the file
         const auto dropped = [&log](int output) {
             const QRegularExpression line(QStringLiteral("Output %1 dropped (\\d+) frames").arg(output));
             return line.match(log).captured(1).toLongLong();
