@@ -871,7 +871,8 @@ ApplicationWindow {
         Component.onCompleted: {
             if (main.programOutput === null)
                 return
-            main.programOutput.viewed = true
+            // without a display nothing shows the frames: they are not copied for it
+            main.programOutput.viewed = !(main.programOptions && main.programOptions.headless)
             main.programOutput.source = main.atlas
             main.openFeedWindows()
         }
