@@ -67,6 +67,17 @@ void ProgramOutput::setSource(QQuickItem *item)
     m_renderer = std::make_unique<ProgramRenderer>(
         [this](std::unique_ptr<Raw> pixels, long long ns) { frameDrawn(std::move(pixels), ns); },
         [this] { return takeSpare(); });
+    if (!m_renderer->isValid()) {
+        // no frame will come: the pipelines never start, and the operator is told why
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                emit problem(QStringLiteral("Error"),
+                             QStringLiteral("Output stopped: the composite cannot be drawn (no OpenGL context)"));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     m_renderer->setScene(item);
     if (!m_clock.joinable())
         m_clock = std::thread([this] { run(); });
