@@ -1,5 +1,6 @@
 // Orvane start-up: registers the QML bundle, sets the application identity, and loads the
 // output window from qrc:/main.qml. Everything the operator sees lives in the bundle.
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
@@ -106,8 +107,32 @@ static bool openWebPort(const ProgramOptions &options, WebServer &web)
     return false;
 }
 
+// Without a display the window is made but never shown (a shown window has no surface to draw
+// on): the layers are drawn by the program output alone. Asked to stop, it goes through the
+// steps of a close as if the operator had closed it.
+static void closeUnseen(QWindow *window)
+{
+    if (window) {
+        QCloseEvent close;
+        QCoreApplication::sendEvent(window, &close);
+    }
+    QCoreApplication::quit();
+}
+
+// Before the application object: the platform that draws without a display. Mesa's EGL without
+// a surface renders OpenGL ES into framebuffers; the platform plugin is told to use no screen and
+// no input devices.
+static void useHeadlessPlatform()
+{
+    qputenv("QT_QPA_PLATFORM", "eglfs");
+    qputenv("QT_QPA_EGLFS_INTEGRATION", "none");
+    qputenv("QT_QPA_EGLFS_FB", "/dev/null");
+    qputenv("QT_QPA_EGLFS_DISABLE_INPUT", "1");
+    qputenv("EGL_PLATFORM", "surfaceless");
+}
+
 // Loads the window with the capabilities in `initial` and runs it until it closes; the exit status.
-static int runWindow(const QVariantMap &initial, ProgramOutput *output, StopSignals &stopSignals)
+static int runWindow(const QVariantMap &initial, ProgramOutput *output, StopSignals &stopSignals, bool headless)
 {
     int code = 1;
     QQmlApplicationEngine engine;
@@ -125,8 +150,13 @@ static int runWindow(const QVariantMap &initial, ProgramOutput *output, StopSign
     // for the operator to see or close: end with a failure status at once instead of running
     // unseen until something kills the process. The engine has already written why to the log.
     if (!engine.rootObjects().isEmpty()) {
-        QObject::connect(&stopSignals, &StopSignals::stopRequested,
-                         [&engine] { closeLikeTheOperator(qobject_cast<QWindow *>(engine.rootObjects().first())); });
+        QObject::connect(&stopSignals, &StopSignals::stopRequested, [&engine, headless] {
+            auto *window = qobject_cast<QWindow *>(engine.rootObjects().first());
+            if (headless)
+                closeUnseen(window);
+            else
+                closeLikeTheOperator(window);
+        });
 #ifdef ORVANE_TEST_BUILD
         armTestCrash(engine);
 #endif
@@ -184,9 +214,13 @@ static int runOutput(ProgramOptions &options, VideoPlayback &videoPlayback)
         initial.insert(QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get()));
         web.setProgramOutput(output.get());
     }
+    if (options.headless()) {
+        initial.insert(QStringLiteral("visible"), false);
+        qInfo().noquote() << "Running headless: no window; output" << options.box() << "drawn offscreen";
+    }
     // only once the start can no longer fail: a start that ends here leaves the file as it was
     onAir.start(options.restore());
-    return runWindow(initial, output.get(), stopSignals);
+    return runWindow(initial, output.get(), stopSignals, options.headless());
 }
 
 int main(int argc, char *argv[])
@@ -206,8 +240,14 @@ int main(int argc, char *argv[])
     // other layers
     VideoPlayback videoPlayback(false);
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    if (ProgramOptions::headlessRequested(argc, argv))
+        useHeadlessPlatform();
 
     QGuiApplication app(argc, argv);
+    // the display-less platform takes the stop signals for its console (and ends the process
+    // at once on them): they are this program's again, so a stop still ends the streams whole
+    if (QGuiApplication::platformName() == QLatin1String("eglfs"))
+        StopSignals::install();
     QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
     QCoreApplication::setApplicationName(QStringLiteral("Orvane"));

@@ -36,6 +36,9 @@ const OptionSpec optionSpecs[] = {
     {"restore", nullptr,
      "Put back on air what this output showed when it last ended (onair[-N].json in the application-data "
      "directory): the same scenes with the same data, without a fade."},
+    {"headless", nullptr,
+     "Run without a window or a display (no X server needed), with --output or --control: the layers, "
+     "the control port and the outputs as with a window."},
     {"help", nullptr, "Print this help and exit."},
     {"version", nullptr, "Print the application name and version and exit."},
 };
@@ -124,6 +127,15 @@ ProgramOptions::Outcome ProgramOptions::early(int argc, char **argv)
     return outcome;
 }
 
+bool ProgramOptions::headlessRequested(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--headless")
+            return true;
+    }
+    return false;
+}
+
 ProgramOptions::Outcome ProgramOptions::parse(const QStringList &arguments)
 {
     QStringList args = withOptionalValues(arguments);
@@ -179,6 +191,9 @@ QString ProgramOptions::readValues(const QCommandLineParser &parser)
     m_key = parser.isSet(QStringLiteral("key"));
     if (m_key && !screenNumber(parser.value(QStringLiteral("key")), &m_keyScreen))
         return QStringLiteral("--key %1: not a screen number (0, 1, ...)").arg(parser.value("key"));
+    m_headless = parser.isSet(QStringLiteral("headless"));
+    if (m_headless && (m_program || m_key))
+        return QStringLiteral("--headless cannot show --program or --key: there is no display to put them on");
     if (m_key && !m_program)
         return QStringLiteral("--key goes with --program: the key window follows the program window");
     m_restore = parser.isSet(QStringLiteral("restore"));
@@ -192,6 +207,8 @@ QString ProgramOptions::readValues(const QCommandLineParser &parser)
         return QStringLiteral("--fps %1: not a frame rate (a whole number above 0 or a fraction such as "
                               "30000/1001, at most 1000)")
             .arg(parser.value(QStringLiteral("fps")));
+    if (m_headless && m_outputs.isEmpty() && m_control == 0)
+        return QStringLiteral("--headless needs --output or --control: without them it could do nothing");
     return QString();
 }
 

@@ -29,6 +29,8 @@ class ProgramOptions : public QObject
     Q_PROPERTY(int fpsDenominator READ fpsDenominator CONSTANT)
     // --restore: what was on air when the output last ended comes back at the start
     Q_PROPERTY(bool restore READ restore CONSTANT)
+    // --headless: no window and no display; the output and the control port alone
+    Q_PROPERTY(bool headless READ headless CONSTANT)
 
 public:
     // What the start-up does with a command line: run, or print and exit with a status.
@@ -48,6 +50,9 @@ public:
     // Only --help and --version, looked for before the application object exists, so that both
     // work without a display.
     static Outcome early(int argc, char **argv);
+    // Whether --headless is among the arguments, looked at before the application object exists:
+    // it chooses the platform the application object starts on.
+    static bool headlessRequested(int argc, char **argv);
 
     static QString usage();
 
@@ -71,6 +76,7 @@ public:
     int fpsNumerator() const { return m_fpsNumerator; }
     int fpsDenominator() const { return m_fpsDenominator; }
     bool restore() const { return m_restore; }
+    bool headless() const { return m_headless; }
     // the composite leaves the process: a feed window or a pipeline
     bool programOutput() const { return m_program || !m_outputs.isEmpty(); }
 
@@ -93,4 +99,5 @@ private:
     int m_fpsNumerator = 25;
     int m_fpsDenominator = 1;
     bool m_restore = false;
+    bool m_headless = false;
 };

@@ -11,6 +11,9 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -255,6 +259,7 @@ struct Config
     double outputLateSeconds = 60;
     int webRuns = 3;
     int webPlays = 30;
+    double programSeconds = 30;
 };
 
 // What the figures gather: their rows (in any order; the table sorts them by id), the problems
@@ -303,6 +308,7 @@ int readOptions(const QStringList &args, Config &c)
         c.outputLateSeconds = 2;
         c.webRuns = 1;
         c.webPlays = 3;
+        c.programSeconds = 2;
     }
     // two increasing counts, so that growth between them can be seen
     if (!memoryOption.isEmpty()) {
@@ -620,9 +626,12 @@ void outputWorkFigures(const Config &c, Results &res)
                "ms",
                {},
                {}};
-    Row readback{
-        "11c", "Read-back of one output frame (render thread), mean", "frame work without --output, median", "ms", {},
-        {}};
+    Row readback{"11c",
+                 "Drawing and read-back of one output frame (the output's render thread), mean",
+                 "frame work without --output, median",
+                 "ms",
+                 {},
+                 {}};
     Row conversion{"11d",
                    "Conversion of one output frame to straight alpha (clock thread), mean",
                    "frame work without --output, median",
@@ -687,7 +696,151 @@ void outputTimingFigures(const Config &c, Results &res)
     }
     late.value.push_back(100 * l.value("late").toDouble() / l.value("sent").toDouble());
     late.base.push_back(100 * l.value("hiddenLate").toDouble() / l.value("hiddenSent").toDouble());
-    res.rows << late << delay << delayMax;
+    Row lateHidden{"11h",
+                   "Late output frames over " + number(c.outputLateSeconds)
+                       + " s at 25 fps, 12 placeholders shown, the window hidden",
+                   "the window shown",
+                   "%",
+                   {},
+                   {}};
+    Row cpuHidden{"11i", "CPU time of the process per output frame, the window hidden", "the window shown", "ms", {},
+                  {}};
+    if (l.value("windowHiddenSent").toDouble() > 0) {
+        lateHidden.value.push_back(100 * l.value("windowHiddenLate").toDouble()
+                                   / l.value("windowHiddenSent").toDouble());
+        lateHidden.base.push_back(late.value.back());
+        cpuHidden.value.push_back(l.value("windowHiddenCpuMsPerFrame").toDouble());
+        cpuHidden.base.push_back(l.value("cpuMsPerFrame").toDouble());
+    }
+    res.rows << late << delay << delayMax << lateHidden << cpuHidden;
+}
+
+// The CPU time (user and system) the process `pid` has used so far, in ms.
+double processCpuMs(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = f.readAll();
+    // the fields after the command name, which is in parentheses and may hold blanks
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
+
+// One real program (build/bin/Orvane --output fakesink at 25 fps, every layer playing through the
+// control port), with its window or --headless. The output's first minute (its start included)
+// is left out: the frames sent and late after it, and the process's CPU time per frame sent.
+struct ProgramRun
+{
+    double sent = 0;
+    double late = 0;
+    double cpuMsPerFrame = 0;
+    bool ok = false;
+};
+
+ProgramRun runProgram(bool headless, double seconds, bool wholeRun)
+{
+    ProgramRun run;
+    Home home;
+    QProcessEnvironment env = home.env;
+    if (headless) {
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    }
+    QTcpServer probe;
+    const quint16 port = probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    probe.close();
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    QStringList args{"--control", QString::number(port), "--output", "fakesink"};
+    if (headless)
+        args << "--headless";
+    p.start(QStringLiteral(ORVANE_BIN_DIR "/Orvane"), args);
+    p.waitForStarted(10000);
+    QString trace;
+    const auto waitFor = [&](const std::function<bool()> &done, int ms) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms && p.state() == QProcess::Running) {
+            p.waitForReadyRead(100);
+            trace += QString::fromLocal8Bit(p.readAll());
+        }
+        trace += QString::fromLocal8Bit(p.readAll());
+        return done();
+    };
+    QTcpSocket socket;
+    const bool ready = waitFor(
+        [&] {
+            if (socket.state() != QAbstractSocket::ConnectedState) {
+                socket.abort();
+                socket.connectToHost(QHostAddress::LocalHost, port);
+                if (!socket.waitForConnected(200))
+                    return false;
+            }
+            socket.write("{\"do\":\"scenes\"}\n");
+            return socket.waitForReadyRead(2000) && socket.readLine().contains("SCENE-09");
+        },
+        60000);
+    if (ready) {
+        for (int layer = 1; layer <= 12; ++layer) {
+            socket.write(QStringLiteral("{\"do\":\"play\",\"layer\":%1,\"scene\":\"SCENE-0%2\"}\n")
+                             .arg(layer)
+                             .arg((layer - 1) % 9 + 1)
+                             .toUtf8());
+            socket.waitForReadyRead(5000);
+            socket.readAll();
+        }
+        // the first minute's report, then the figures from there to the end
+        if (wholeRun || waitFor([&] { return trace.contains(QLatin1String("in the last minute")); }, 120000)) {
+            const double cpu = processCpuMs(p.processId());
+            waitFor([] { return false; }, int(seconds * 1000));
+            const double cpuEnd = processCpuMs(p.processId());
+            p.terminate();
+            waitFor([&] { return trace.contains(QLatin1String("at exit")); }, 20000);
+            static const QRegularExpression atExit(QStringLiteral("Output frames sent (\\d+) late (\\d+) at exit"));
+            const QRegularExpressionMatch m = atExit.match(trace);
+            if (m.hasMatch() && cpu >= 0 && cpuEnd >= 0) {
+                run.sent = m.captured(1).toDouble();
+                run.late = m.captured(2).toDouble();
+                run.cpuMsPerFrame = run.sent > 0 ? (cpuEnd - cpu) / run.sent : 0;
+                run.ok = run.sent > 0;
+            }
+        }
+    }
+    if (!run.ok)
+        std::fprintf(stderr, "program run (%s) failed: %s\n", headless ? "headless" : "windowed",
+                     qPrintable(trace.right(2000)));
+    p.kill();
+    p.waitForFinished(5000);
+    return run;
+}
+
+// 11j-11k: the real program headless against the same program with its window.
+void headlessFigures(const Config &c, Results &res)
+{
+    progress("program output headless against windowed (figure 11)");
+    Row late{"11j",
+             "Late output frames, --headless, 12 placeholders shown, 25 fps, after the first minute",
+             "with the window",
+             "%",
+             {},
+             {}};
+    Row cpu{"11k", "CPU time of the process per output frame, --headless", "with the window", "ms", {}, {}};
+    // a smoke run does not wait for the first minute's report
+    const ProgramRun windowed = runProgram(false, c.programSeconds, c.smoke);
+    const ProgramRun headless = runProgram(true, c.programSeconds, c.smoke);
+    if (!windowed.ok || !headless.ok) {
+        res.failed = true;
+        return;
+    }
+    late.value.push_back(100 * headless.late / headless.sent);
+    late.base.push_back(100 * windowed.late / windowed.sent);
+    cpu.value.push_back(headless.cpuMsPerFrame);
+    cpu.base.push_back(windowed.cpuMsPerFrame);
+    res.rows << late << cpu;
 }
 
 // 12: the web page, from bench/web.py (headless Chromium pages): a Play clicked on one page to the
@@ -945,5 +1098,6 @@ int runDriver(int argc, char *argv[])
     outputWorkFigures(c, res);
     outputTimingFigures(c, res);
     webFigures(c, res);
+    headlessFigures(c, res);
     return report(c, res, machineText(c, loadBefore, began));
 }

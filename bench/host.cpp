@@ -984,8 +984,9 @@ QJsonObject clickToPreview(Window &w, const Options &o)
     return out;
 }
 
-// Figure 11e: frames of the program output that were late, with every placeholder rotating and
-// shown, then with every layer hidden by Eject All.
+// Figures 11e and 11h-11i: frames of the program output that were late, with every placeholder
+// rotating and shown (the window shown, then hidden), then with every layer hidden by Eject All;
+// the process's CPU time per output frame with the window shown and hidden.
 QJsonObject outputLateness(Window &w, ProgramOutput &output, const Options &o)
 {
     w.selectScene(0);
@@ -1002,7 +1003,25 @@ QJsonObject outputLateness(Window &w, ProgramOutput &output, const Options &o)
         out.insert(QLatin1String(lateKey), double(output.framesLate() - late));
     };
     QJsonObject out;
+    const auto cpuMs = [] {
+        struct timespec t;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    };
+    double cpu = cpuMs();
+    long long sent = output.framesSent();
     measure("sent", "late", out);
+    out.insert(QStringLiteral("cpuMsPerFrame"), (cpuMs() - cpu) / double(std::max(1LL, output.framesSent() - sent)));
+    // the operator's window out of sight (its scene graph stops drawing), every layer still shown
+    w.window()->hide();
+    pump(1000);
+    cpu = cpuMs();
+    sent = output.framesSent();
+    measure("windowHiddenSent", "windowHiddenLate", out);
+    out.insert(QStringLiteral("windowHiddenCpuMsPerFrame"),
+               (cpuMs() - cpu) / double(std::max(1LL, output.framesSent() - sent)));
+    w.window()->show();
+    pump(1000);
     w.sendAll(QStringLiteral("DSK_Eject"));
     pump(1000);
     measure("hiddenSent", "hiddenLate", out);

@@ -4,11 +4,7 @@
 #include "outputpipeline.h"
 
 #include <QDebug>
-#include <QOpenGLContext>
-#include <QOpenGLFunctions>
-#include <QQuickWindow>
-#include <QSGTexture>
-#include <QSGTextureProvider>
+#include <QTimer>
 
 #include <gst/gst.h>
 
@@ -53,44 +49,39 @@ ProgramOutput::ProgramOutput(int fpsNumerator, int fpsDenominator)
 {
 }
 
-ProgramOutput::~ProgramOutput()
-{
-    finish(0);
-    if (m_window)
-        disconnect(m_window, nullptr, this, nullptr);
-}
+ProgramOutput::~ProgramOutput() { finish(0); }
 
 void ProgramOutput::setSource(QQuickItem *item)
 {
     if (item == m_source || m_finished)
         return;
-    if (m_source)
-        disconnect(m_source, nullptr, this, nullptr);
+    if (m_source && m_renderer) {
+        // a new composite replaces the old one: the old goes back to the window as it was
+        m_renderer->stop();
+        m_renderer.reset();
+    }
     m_source = item;
-    if (item) {
-        connectWindow(item->window());
-        connect(item, &QQuickItem::windowChanged, this, &ProgramOutput::connectWindow);
-    }
     emit sourceChanged();
-    if (item && !m_clock.joinable()) {
-        m_clock = std::thread([this] { run(); });
-        requestFrame();
+    if (!item)
+        return;
+    m_renderer = std::make_unique<ProgramRenderer>(
+        [this](std::unique_ptr<Raw> pixels, long long ns) { frameDrawn(std::move(pixels), ns); },
+        [this] { return takeSpare(); });
+    if (!m_renderer->isValid()) {
+        // no frame will come: the pipelines never start, and the operator is told why
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                emit problem(QStringLiteral("Error"),
+                             QStringLiteral("Output stopped: the composite cannot be drawn (no OpenGL context)"));
+            },
+            Qt::QueuedConnection);
+        return;
     }
-}
-
-void ProgramOutput::connectWindow(QQuickWindow *window)
-{
-    if (window == m_window)
-        return;
-    if (m_window)
-        disconnect(m_window, nullptr, this, nullptr);
-    m_window = window;
-    if (!window)
-        return;
-    // These run on the window's render thread, between its frames.
-    connect(window, &QQuickWindow::afterSynchronizing, this, &ProgramOutput::afterSynchronizing, Qt::DirectConnection);
-    connect(window, &QQuickWindow::afterRendering, this, &ProgramOutput::afterRendering, Qt::DirectConnection);
-    connect(window, &QQuickWindow::sceneGraphInvalidated, this, &ProgramOutput::releaseGl, Qt::DirectConnection);
+    m_renderer->setScene(item);
+    if (!m_clock.joinable())
+        m_clock = std::thread([this] { run(); });
+    requestFrame();
 }
 
 void ProgramOutput::setViewed(bool viewed)
@@ -109,17 +100,15 @@ QImage ProgramOutput::viewImage(int *number) const
     return m_view;
 }
 
-// GUI thread: one update of the source's texture, read back once it is rendered.
+// GUI thread: the next frame is drawn now, whatever the windows on screen do.
 void ProgramOutput::requestFrame()
 {
-    if (!m_source || m_finished)
+    if (!m_renderer || m_finished)
         return;
-    m_requested = true;
-    QMetaObject::invokeMethod(m_source, "scheduleUpdate");
-    // A threaded render loop skips drawing when the sync changed nothing on screen, and the texture
-    // is drawn only in a frame that is drawn: this frame must be.
-    if (m_window)
-        m_window->update();
+    // before the atlas has its size (the first moments of the window) nothing can be drawn yet;
+    // a frame still being drawn will be taken at the next tick
+    if (!m_renderer->frame() && m_reads == 0)
+        QTimer::singleShot(20, this, &ProgramOutput::requestFrame);
 }
 
 void ProgramOutput::publishFrame(int number)
@@ -128,74 +117,24 @@ void ProgramOutput::publishFrame(int number)
     emit frameNumberChanged();
 }
 
-// Render thread, the GUI thread blocked: the texture provider may be looked at now.
-void ProgramOutput::afterSynchronizing()
+std::unique_ptr<ProgramOutput::Raw> ProgramOutput::takeSpare()
 {
-    if (!m_requested.exchange(false))
-        return;
-    m_grabbing = true;
-    m_provider = m_source ? m_source->textureProvider() : nullptr;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::move(m_spare);
 }
 
-// Render thread: the source's texture holds the composite of this frame.
-void ProgramOutput::afterRendering()
+// Render thread: a frame drawn and read back.
+void ProgramOutput::frameDrawn(std::unique_ptr<Raw> pixels, long long ns)
 {
-    if (!m_grabbing)
-        return;
-    m_grabbing = false;
-    QSGTexture *texture = m_provider ? m_provider->texture() : nullptr;
-    QOpenGLContext *context = QOpenGLContext::currentContext();
-    if (!texture || !context || texture->textureId() == 0) {
-        // not drawn yet (the first frames of the window): ask again
-        QMetaObject::invokeMethod(this, "requestFrame", Qt::QueuedConnection);
-        return;
-    }
-    const QSize size = texture->textureSize();
-    if (size.isEmpty())
-        return;
-
-    std::unique_ptr<Raw> raw;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        raw = std::move(m_spare);
-    }
-    if (!raw)
-        raw = std::make_unique<Raw>();
-    raw->width = size.width();
-    raw->height = size.height();
-    raw->pixels.resize(static_cast<size_t>(size.width()) * static_cast<size_t>(size.height()) * 4);
-
-    const auto began = Clock::now();
-    QOpenGLFunctions *gl = context->functions();
-    GLint previous = 0;
-    gl->glGetIntegerv(GL_FRAMEBUFFER_BINDING, &previous);
-    if (!m_framebuffer)
-        gl->glGenFramebuffers(1, &m_framebuffer);
-    gl->glBindFramebuffer(GL_FRAMEBUFFER, m_framebuffer);
-    gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture->textureId(), 0);
-    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    gl->glReadPixels(0, 0, size.width(), size.height(), GL_RGBA, GL_UNSIGNED_BYTE, raw->pixels.data());
-    gl->glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-    gl->glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(previous));
-    m_readNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
+    m_readNs += ns;
     ++m_reads;
-
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_ready && !m_spare)
             m_spare = std::move(m_ready);
-        m_ready = std::move(raw);
+        m_ready = std::move(pixels);
     }
     m_wake.notify_all(); // the clock waits for the first frame
-}
-
-void ProgramOutput::releaseGl()
-{
-    m_provider = nullptr;
-    QOpenGLContext *context = QOpenGLContext::currentContext();
-    if (m_framebuffer && context)
-        context->functions()->glDeleteFramebuffers(1, &m_framebuffer);
-    m_framebuffer = 0;
 }
 
 // Nanoseconds from the output's start to frame `index`, exact for a fractional rate such as 30000/1001.
@@ -274,10 +213,14 @@ void ProgramOutput::pushToPipelines(long long index, bool fresh)
     GstBuffer *buffer = nullptr;
     if (fresh || !m_lastBuffer) {
         const auto began = Clock::now();
-        buffer = gst_buffer_new_allocate(nullptr, m_current->pixels.size(), nullptr);
+        buffer = gst_buffer_new_allocate(nullptr, m_current->data.size(), nullptr);
         GstMapInfo map;
         if (gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-            framepixels::toStraight(m_current->pixels.data(), map.data, static_cast<long long>(width) * height);
+            // GL reads the bottom row first; GStreamer takes the top row first
+            const size_t row = static_cast<size_t>(width) * 4;
+            for (int y = 0; y < height; ++y)
+                framepixels::toStraight(m_current->data.data() + row * static_cast<size_t>(height - 1 - y),
+                                        map.data + row * static_cast<size_t>(y), width);
             gst_buffer_unmap(buffer, &map);
         }
         m_conversionNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
@@ -302,7 +245,10 @@ void ProgramOutput::pushToPipelines(long long index, bool fresh)
 void ProgramOutput::publishView(long long index)
 {
     QImage view(m_current->width, m_current->height, QImage::Format_RGBA8888_Premultiplied);
-    std::memcpy(view.bits(), m_current->pixels.data(), m_current->pixels.size());
+    const size_t row = static_cast<size_t>(m_current->width) * 4;
+    for (int y = 0; y < m_current->height; ++y)
+        std::memcpy(view.scanLine(y), m_current->data.data() + row * static_cast<size_t>(m_current->height - 1 - y),
+                    row);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_view = view;
@@ -357,10 +303,9 @@ void ProgramOutput::finish(int timeoutMs)
     if (m_finished)
         return;
     m_finished = true;
-    if (m_window) {
-        disconnect(m_window, &QQuickWindow::afterSynchronizing, this, nullptr);
-        disconnect(m_window, &QQuickWindow::afterRendering, this, nullptr);
-    }
+    // the atlas goes back to the window before the window's document is destroyed
+    if (m_renderer)
+        m_renderer->stop();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;

@@ -1,13 +1,13 @@
 #pragma once
-// The program output of one Orvane: the composite read back from the scene graph once per frame
-// of --fps, on a steady clock, and handed to every --output pipeline and to the clean feed
-// windows. The window sets `source` (a non-live ShaderEffectSource of its atlas at full size);
-// the rest runs by itself:
+// The program output of one Orvane: the composite drawn on its own (ProgramRenderer) once per
+// frame of --fps, on a steady clock, and handed to every --output pipeline, to the clean feed
+// windows and to the window's preview. The window hands over `source`, its atlas, which is drawn
+// from then on by the output alone; the rest runs by itself:
 //
 //   clock thread    at every tick takes the newest frame (or repeats the last one, counted as
 //                   late), converts it, pushes it to the pipelines, and asks the GUI for the next
-//   GUI thread      on that request schedules one update of `source` (never waits for anything)
-//   render thread   after that update is rendered, reads the texture back into a spare buffer
+//   GUI thread      on that request polishes and syncs the atlas for the renderer (a short wait)
+//   render thread   draws that frame at full size and reads it back into a spare buffer
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -21,13 +21,14 @@
 #include <thread>
 #include <vector>
 
+#include "programrenderer.h"
+
 class OutputPipeline;
-class QQuickWindow;
 
 class ProgramOutput : public QObject
 {
     Q_OBJECT
-    // set by the window: the item whose texture is the composite
+    // set by the window: the composite, its atlas (taken out of the window and drawn here)
     Q_PROPERTY(QQuickItem *source READ source WRITE setSource NOTIFY sourceChanged)
     // read by the window
     Q_PROPERTY(int fpsNumerator READ fpsNumerator CONSTANT)
@@ -35,7 +36,7 @@ class ProgramOutput : public QObject
     Q_PROPERTY(int pipelineCount READ pipelineCount CONSTANT)
     // number of the latest frame sent; the feed windows show it as image://program/<number>
     Q_PROPERTY(int frameNumber READ frameNumber NOTIFY frameNumberChanged)
-    // set by the window while a feed window shows the frames (they cost a copy each otherwise)
+    // set by the window while a feed window or the preview shows the frames (a copy each otherwise)
     Q_PROPERTY(bool viewed READ viewed WRITE setViewed NOTIFY viewedChanged)
 
 public:
@@ -61,8 +62,8 @@ public:
     // Frames sent and, of them, late (repeated because the next was not ready in time).
     long long framesSent() const { return m_sent; }
     long long framesLate() const { return m_late; }
-    // What a frame costs, in ms on average since the start: the read-back on the render thread,
-    // and the conversion to straight alpha on the clock thread.
+    // What a frame costs, in ms on average since the start: its drawing and read-back on the render
+    // thread, and the conversion to straight alpha on the clock thread.
     double readbackMs() const { return m_reads ? m_readNs / 1e6 / m_reads : 0; }
     double conversionMs() const { return m_conversions ? m_conversionNs / 1e6 / m_conversions : 0; }
 
@@ -82,10 +83,8 @@ private:
     ProgramOutput(int fpsNumerator, int fpsDenominator);
     Q_INVOKABLE void requestFrame();
     Q_INVOKABLE void publishFrame(int number);
-    void connectWindow(QQuickWindow *window);
-    void afterSynchronizing();
-    void afterRendering();
-    void releaseGl();
+    void frameDrawn(std::unique_ptr<ProgramRenderer::Pixels> pixels, long long ns);
+    std::unique_ptr<ProgramRenderer::Pixels> takeSpare();
     unsigned long long frameTimeNs(long long index) const;
     void run();
     void sendTick(long long index, bool fresh);
@@ -93,26 +92,15 @@ private:
     void publishView(long long index);
     void minuteReport(bool atExit);
 
-    struct Raw
-    {
-        std::vector<uint8_t> pixels; // RGBA, top row first, premultiplied
-        int width = 0;
-        int height = 0;
-    };
+    using Raw = ProgramRenderer::Pixels;
 
     const int m_fpsNumerator;
     const int m_fpsDenominator;
     std::vector<std::unique_ptr<OutputPipeline>> m_pipelines;
     QPointer<QQuickItem> m_source;
-    QPointer<QQuickWindow> m_window;
+    std::unique_ptr<ProgramRenderer> m_renderer;
     int m_frameNumber = 0;
     std::atomic<bool> m_viewed{false};
-
-    // render thread
-    std::atomic<bool> m_requested{false};
-    bool m_grabbing = false;
-    unsigned m_framebuffer = 0;
-    class QSGTextureProvider *m_provider = nullptr;
 
     // handed from the render thread to the clock thread under m_mutex
     mutable std::mutex m_mutex;

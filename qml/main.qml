@@ -23,7 +23,7 @@ import "common"
 //                    closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
 //   Program output   programOutput (set by the start-up program), openFeedWindows,
-//                    closeFeedWindows; the full-size texture of the atlas and the feed windows
+//                    closeFeedWindows; the atlas handed to the output, the feed windows
 //   Queues           updateQueues, restoreSelection, getGraphicsIndex, setCurrentGraphics
 //   Media            videoFolder, videoCheck (set by the start-up program), mediaFolder, medias,
 //                    mediaAt, videoFailed
@@ -440,7 +440,11 @@ ApplicationWindow {
         windowComplete = true
         listHeldProblems()
         if (!dataUrl) {
-            openDirectoryDialog()
+            // nobody could answer a dialog without a display: the data directory stays unset
+            if (programOptions && programOptions.headless)
+                listWindowProblemOnce("data directory", "Warning", "No data directory is configured: scenes cannot be saved")
+            else
+                openDirectoryDialog()
             return
         }
         checkDataDirectory()
@@ -772,13 +776,22 @@ ApplicationWindow {
             ShaderEffectSource {
                 objectName: "previewTexture"
                 anchors.fill: parent
-                sourceItem: atlas
-                visible: previewEnabled
+                sourceItem: programOutput ? null : atlas
+                visible: previewEnabled && !programOutput
                 // The atlas is drawn straight at the preview's pixel size: a texture of the full
                 // frame would be filled and then scaled down again on every frame, which costs a
                 // software renderer a quarter of its frame time.
                 textureSize: Qt.size(Math.max(1, Math.ceil(width * Screen.devicePixelRatio)),
                                      Math.max(1, Math.ceil(height * Screen.devicePixelRatio)))
+            }
+
+            // with a program output: its frames, the composite drawn once for both
+            Image {
+                objectName: "programPreview"
+                anchors.fill: parent
+                visible: previewEnabled && programOutput !== null
+                cache: false
+                source: visible ? "image://program/" + programOutput.frameNumber : ""
             }
         }
     }
@@ -849,25 +862,17 @@ ApplicationWindow {
     // becomes an X child window inside it, which a window manager never maps.
     property QtObject feedOwner: QtObject {}
 
-    // The composite at full frame size, drawn again only when the output asks for a frame. It is
-    // in the scene (a texture is rendered only for an item that is drawn), one pixel big, just
-    // outside the window.
-    Loader {
-        x: -1
-        y: -1
-        active: programOutput !== null
-        sourceComponent: ShaderEffectSource {
-            width: 1
-            height: 1
-            sourceItem: atlas
-            textureSize: Qt.size(frameSize.width, frameSize.height)
-            live: false
-            // rows in memory top row first, as GStreamer takes them
-            textureMirroring: ShaderEffectSource.MirrorVertically
-        }
-        onLoaded: {
-            programOutput.source = item
-            openFeedWindows()
+    // With an output the atlas leaves this window: the output draws it by itself, once per output
+    // frame, whatever this window does (minimised, covered, never shown), and the preview shows
+    // the output's frames instead of drawing the layers a second time.
+    property QtObject programStart: QtObject {
+        Component.onCompleted: {
+            if (main.programOutput === null)
+                return
+            // without a display nothing shows the frames: they are not copied for it
+            main.programOutput.viewed = !(main.programOptions && main.programOptions.headless)
+            main.programOutput.source = main.atlas
+            main.openFeedWindows()
         }
     }
 

@@ -16,7 +16,7 @@ packages=(
   libqt5multimedia5-plugins gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-plugins-base-apps
-  libgl1-mesa-dri libgl-dev xvfb xauth fonts-dejavu-core openbox libqt5svg5
+  libgl1-mesa-dri libegl1 libegl-mesa0 libgbm1 libgl-dev xvfb xauth fonts-dejavu-core openbox libqt5svg5
   git clang-format
   dpkg-dev file desktop-file-utils systemd
   libqt5websockets5-dev libboost-dev

@@ -152,6 +152,32 @@ private slots:
         QCOMPARE(run.err, reason + "\n");
     }
 
+    void badHeadlessOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("reason");
+        const QString idle = "--headless needs --output or --control: without them it could do nothing";
+        const QString feeds = "--headless cannot show --program or --key: there is no display to put them on";
+        QTest::newRow("alone") << QStringList{"--headless"} << idle;
+        QTest::newRow("with other options")
+            << QStringList{"--headless", "--box", "2", "--fps", "50", "--restore"} << idle;
+        QTest::newRow("program") << QStringList{"--headless", "--output", "fakesink", "--program"} << feeds;
+        QTest::newRow("program on a screen, key")
+            << QStringList{"--control", "7000", "--program", "0", "--key", "--headless"} << feeds;
+        QTest::newRow("key alone") << QStringList{"--headless", "--control", "7000", "--key"} << feeds;
+    }
+
+    // Refused on the platform --headless chooses, with no display: the reason, status 2.
+    void badHeadlessOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, reason);
+        const Run run = orvane(args);
+        QCOMPARE(run.code, 2);
+        QCOMPARE(run.out, QString());
+        QVERIFY2(run.err.endsWith(reason + "\n"), qPrintable(run.err));
+    }
+
     // A port that cannot be opened ends the start before any window, with the reason.
     void controlPortTaken()
     {

@@ -116,6 +116,7 @@ private slots:
                      && m_entries.value("usr/bin/orvane").endsWith(" -> ../lib/orvane/Orvane"),
                  qPrintable(m_entries.value("usr/bin/orvane")));
         for (const char *file : {"usr/lib/systemd/user/orvane@.service", "usr/lib/systemd/user/orvane.service",
+                                 "usr/lib/systemd/user/orvane-headless@.service", "usr/share/doc/orvane/headless.md",
                                  "usr/share/applications/orvane.desktop",
                                  "usr/share/icons/hicolor/scalable/apps/orvane.svg", "usr/share/doc/orvane/README.md"})
             QVERIFY2(m_entries.contains(file), file);
@@ -196,7 +197,7 @@ private slots:
         // systemd reads the units as shipped, with the command taken from the unpacked tree
         const QString units = m_tmp.filePath("units");
         QVERIFY(QDir().mkpath(units));
-        for (const char *unit : {"orvane@.service", "orvane.service"}) {
+        for (const char *unit : {"orvane@.service", "orvane.service", "orvane-headless@.service"}) {
             QFile in(m_root + "/usr/lib/systemd/user/" + unit);
             QVERIFY(in.open(QIODevice::ReadOnly));
             QString text = QString::fromUtf8(in.readAll());
@@ -210,7 +211,8 @@ private slots:
             out.write(text.toUtf8());
         }
         const Result verified =
-            run("systemd-analyze", {"verify", "--user", units + "/orvane@2.service", units + "/orvane.service"});
+            run("systemd-analyze", {"verify", "--user", units + "/orvane@2.service", units + "/orvane.service",
+                                    units + "/orvane-headless@2.service"});
         QVERIFY2(verified.code == 0 && verified.out.isEmpty() && verified.err.isEmpty(),
                  qPrintable(verified.out + verified.err));
     }

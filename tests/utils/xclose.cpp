@@ -1,7 +1,8 @@
-// xclose PID TITLE-PREFIX [--find]
+// xclose PID TITLE-PREFIX [--find | --minimise]
 // Finds the shown X11 windows of process PID whose title begins with TITLE-PREFIX and asks each
 // to close the way a window manager's close button does (WM_DELETE_WINDOW). With --find it only
-// reports whether such a window is shown. Exit status 0: found (and asked); 1: none; 2: no
+// reports whether such a window is shown; with --minimise it asks the window manager to minimise
+// each, as its minimise button does. Exit status 0: found (and asked); 1: none; 2: no
 // display or bad arguments.
 #include <cstdio>
 #include <cstdlib>
@@ -12,12 +13,13 @@
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: xclose PID TITLE-PREFIX [--find]\n");
+        std::fprintf(stderr, "usage: xclose PID TITLE-PREFIX [--find | --minimise]\n");
         return 2;
     }
     const unsigned long pid = std::strtoul(argv[1], nullptr, 10);
     const std::string prefix = argv[2];
     const bool findOnly = argc > 3 && std::strcmp(argv[3], "--find") == 0;
+    const bool minimise = argc > 3 && std::strcmp(argv[3], "--minimise") == 0;
 
     Display *display = XOpenDisplay(nullptr);
     if (!display) {
@@ -35,6 +37,10 @@ int main(int argc, char **argv)
         ++found;
         if (findOnly)
             continue;
+        if (minimise) {
+            XIconifyWindow(display, window.id, DefaultScreen(display));
+            continue;
+        }
         XEvent event;
         std::memset(&event, 0, sizeof event);
         event.xclient.type = ClientMessage;
