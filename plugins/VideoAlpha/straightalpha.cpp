@@ -1,5 +1,7 @@
 #include "straightalpha.h"
 
+#include "sinkgate.h"
+
 #include <QPointer>
 
 namespace {
@@ -36,6 +38,8 @@ private:
 };
 
 } // namespace
+
+StraightAlpha::StraightAlpha(QObject *parent) : QAbstractVideoFilter(parent) { SinkGate::install(); }
 
 void StraightAlpha::setStraight(bool straight)
 {

@@ -14,7 +14,9 @@ class StraightAlpha : public QAbstractVideoFilter
     Q_PROPERTY(bool seen READ seen NOTIFY straightChanged)
 
 public:
-    using QAbstractVideoFilter::QAbstractVideoFilter;
+    // The first one also puts the gate on the players' video sink (see sinkgate.h), before any
+    // of its VideoOutput's frames are handed over.
+    explicit StraightAlpha(QObject *parent = nullptr);
 
     // The latest frame's kind; false until the first frame.
     bool straight() const { return m_straight; }
