@@ -60,10 +60,8 @@ Item {
         }
         if (found.kind === "image")
             still.source = found.url
-        if (found.kind === "video") {
-            player.source = found.url
-            player.play()
-        }
+        if (found.kind === "video")
+            d.videoSource = found.url
         return false
     }
 
@@ -101,8 +99,7 @@ Item {
         limit.stop()
         view.clear()
         still.source = ""
-        player.stop()
-        player.source = ""
+        d.videoSource = ""
     }
 
     QtObject {
@@ -110,6 +107,7 @@ Item {
         property string kind: ""
         property string scene: ""
         property url source
+        property url videoSource                     // the named video; its player exists only then
         property string cuedText: ""
         property var current: ({})
         property int duration: 0
@@ -152,17 +150,25 @@ Item {
         onStatusChanged: if (status === Image.Error) graphic.warned(graphic.scene + " image " + source + " cannot be read")
     }
 
-    MediaPlayer {
-        id: player
-        loops: MediaPlayer.Infinite
-        autoLoad: false
-        onError: if (d.kind === "video") graphic.videoFailed(source, error, errorString)
-    }
-
-    VideoOutput {
+    // Made only while a scene names a video: a player costs a pipeline and its start-up
+    Loader {
         anchors.fill: parent
-        visible: d.kind === "video"
-        fillMode: VideoOutput.PreserveAspectFit
-        source: player
+        active: d.kind === "video" && d.videoSource != ""
+        visible: active
+        sourceComponent: Item {
+            MediaPlayer {
+                id: player
+                loops: MediaPlayer.Infinite
+                source: d.videoSource
+                autoPlay: true
+                onError: graphic.videoFailed(source, error, errorString)
+            }
+
+            VideoOutput {
+                anchors.fill: parent
+                fillMode: VideoOutput.PreserveAspectFit
+                source: player
+            }
+        }
     }
 }
