@@ -1,4 +1,6 @@
 #include "scenelookup.h"
+
+#include "hostpath.h"
 #include "templatefields.h"
 
 #include <QDir>
@@ -6,17 +8,18 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 #include <QUrl>
 
 QString SceneLookup::s_moduleDirectory;
 
 namespace {
 
+// A folder as the window names it: a path or a file: URL, a relative one (the default data
+// directory "Layers") inside the application-data directory, as the host services read it.
 QString localPath(const QString &urlOrPath)
 {
-    if (urlOrPath.startsWith(QLatin1String("file:")))
-        return QUrl(urlOrPath).toLocalFile();
-    return urlOrPath;
+    return orvane::localPath(urlOrPath, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 // A plain file name: no folder, no way up, nothing a URL would read differently.
