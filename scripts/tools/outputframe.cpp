@@ -11,8 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "programimageprovider.h"
-#include "programoutput.h"
+#include "programframes.h"
 
 int main(int argc, char *argv[])
 {
@@ -26,24 +25,15 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
     const QString out = QString::fromLocal8Bit(argv[1]);
     QTemporaryDir frames;
-    QString error;
-    std::unique_ptr<ProgramOutput> output = ProgramOutput::create(
-        {"videoconvert ! pngenc ! multifilesink location=" + frames.filePath("frame-%05d.png")}, 2, 1, &error);
-    if (!output || !frames.isValid()) {
-        std::fprintf(stderr, "outputframe: %s\n", qPrintable(error));
+    std::unique_ptr<ProgramOutput> output = programframes::pngOutput(frames, "outputframe");
+    if (!output)
         return 1;
-    }
     int code = 1;
     {
         QQmlApplicationEngine engine;
-        engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
-        engine.addImportPath(QStringLiteral(ORVANE_QML_DIR));
-        engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output.get()));
-        engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output.get())}});
-        engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_QML_DIR "/main.qml")));
-        if (engine.rootObjects().isEmpty())
+        QObject *window = programframes::loadWindow(engine, output.get());
+        if (!window)
             return 1;
-        QObject *window = engine.rootObjects().first();
         QTimer::singleShot(1500, window, [window] {
             for (int layer : {2, 5, 8}) {
                 window->setProperty("currentLayer", layer - 1);

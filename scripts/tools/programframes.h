@@ -1,0 +1,41 @@
+#pragma once
+// What the picture tools share: the program output writing PNG frames into a folder, and the
+// output window's document (from the source tree) loaded in this process with that output.
+#include <QQmlApplicationEngine>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QVariant>
+
+#include <cstdio>
+#include <memory>
+
+#include "programimageprovider.h"
+#include "programoutput.h"
+
+namespace programframes {
+
+// Frames as frame-NNNNN.png in `frames`, 2 a second; null with the reason on standard error.
+inline std::unique_ptr<ProgramOutput> pngOutput(const QTemporaryDir &frames, const char *tool)
+{
+    QString error;
+    std::unique_ptr<ProgramOutput> output = ProgramOutput::create(
+        {"videoconvert ! pngenc ! multifilesink location=" + frames.filePath("frame-%05d.png")}, 2, 1, &error);
+    if (!output || !frames.isValid()) {
+        std::fprintf(stderr, "%s: %s\n", tool, qPrintable(error));
+        return nullptr;
+    }
+    return output;
+}
+
+// The window, or null when the document did not load.
+inline QObject *loadWindow(QQmlApplicationEngine &engine, ProgramOutput *output)
+{
+    engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
+    engine.addImportPath(QStringLiteral(ORVANE_QML_DIR));
+    engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output));
+    engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output)}});
+    engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_QML_DIR "/main.qml")));
+    return engine.rootObjects().isEmpty() ? nullptr : engine.rootObjects().first();
+}
+
+} // namespace programframes
