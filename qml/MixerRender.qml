@@ -593,7 +593,9 @@ PreserveAspectFit {
             textureReceiver.sourceComponent = d.hasMedia() ? mediaComponent : textureSharingReceiverComponent
         }
 
-        function hasMedia() { return String(render.media) !== "" }
+        // the scene's own graphic (a template, a still, a named video) takes the place of the video
+        // at the scene's position: that one is not played hidden under it
+        function hasMedia() { return String(render.media) !== "" && !graphic.shows }
 
         // A Cue on a running layer chooses its content again: the placeholder for a scene without
         // a video, a video for one with a file. Another file in a video only changes the source.
@@ -682,7 +684,9 @@ PreserveAspectFit {
         // template that is still loading, and is an Error for one that does not load.
         function cueGraphic(js, record, guid) {
             dropCue()
-            if (graphic.cue(js, dataUrl, videosFolder())) {
+            const waiting = graphic.cue(js, dataUrl, videosFolder())
+            chooseContent()
+            if (waiting) {
                 pendingCue = { record: record, guid: guid, answer: mixer.answer }
                 return
             }

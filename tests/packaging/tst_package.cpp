@@ -116,8 +116,8 @@ private slots:
                      && m_entries.value("usr/bin/orvane").endsWith(" -> ../lib/orvane/Orvane"),
                  qPrintable(m_entries.value("usr/bin/orvane")));
         for (const char *file : {"usr/lib/systemd/user/orvane@.service", "usr/lib/systemd/user/orvane.service",
-                                 "usr/lib/systemd/user/orvane-headless@.service", "usr/share/doc/orvane/docs/headless.md",
-                                 "usr/share/applications/orvane.desktop",
+                                 "usr/lib/systemd/user/orvane-headless@.service",
+                                 "usr/share/doc/orvane/docs/headless.md", "usr/share/applications/orvane.desktop",
                                  "usr/share/icons/hicolor/scalable/apps/orvane.svg", "usr/share/doc/orvane/README.md"})
             QVERIFY2(m_entries.contains(file), file);
 
