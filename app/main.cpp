@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "identity.h"
 #include "controlport.h"
 #include "controlserver.h"
 #include "crashreport.h"
@@ -248,10 +249,7 @@ int main(int argc, char *argv[])
     // at once on them): they are this program's again, so a stop still ends the streams whole
     if (QGuiApplication::platformName() == QLatin1String("eglfs"))
         StopSignals::install();
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("3.14"));
+    setOrvaneIdentity();
 
     ProgramOptions options;
     const ProgramOptions::Outcome parsed = options.parse(app.arguments().mid(1));

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "../../app/identity.h"
 #include "programframes.h"
 
 int main(int argc, char *argv[])
@@ -20,9 +21,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: outputframe <out.png>\n");
         return 2;
     }
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    setOrvaneIdentity();
     const QString out = QString::fromLocal8Bit(argv[1]);
     QTemporaryDir frames;
     std::unique_ptr<ProgramOutput> output = programframes::pngOutput(frames, "outputframe");

@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "../../app/identity.h"
 #include "programframes.h"
 
 int main(int argc, char *argv[])
@@ -30,9 +31,7 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: templateframe <out.png> <template_name> <template_params> [ms]\n");
         return 2;
     }
-    QCoreApplication::setOrganizationName(QStringLiteral("Quarnet"));
-    QCoreApplication::setOrganizationDomain(QStringLiteral("quarnet.example"));
-    QCoreApplication::setApplicationName(QStringLiteral("Orvane"));
+    setOrvaneIdentity();
     const QString out = QString::fromLocal8Bit(argv[1]);
     const int after = argc > 4 ? std::atoi(argv[4]) : 4000;
 
