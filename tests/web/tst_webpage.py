@@ -195,8 +195,8 @@ def test_play_tally_and_refusal(orvane, first, second):
 
 def test_bad_requests(orvane, page):
     assert http(orvane.web, b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").endswith("200 OK")
-    for target in (b"/../CMakeLists.txt", b"/%2e%2e/CMakeLists.txt", b"/%2E%2E%2Fbin%2FOrvane", b"/etc/passwd",
-                   b"//etc/passwd", b"/..%2f..%2fetc/passwd", b"http://127.0.0.1/etc/passwd", b"/.hidden"):
+    # through the server end to end; which names map to which file is tst_pagefiles' to check
+    for target in (b"/../CMakeLists.txt", b"/%2e%2e/CMakeLists.txt", b"/etc/passwd"):
         status = http(orvane.web, b"GET " + target + b" HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n")
         assert status.endswith("404 Not Found"), (target, status)
     # another site's name for this machine (a rebinding attack) reaches nothing
