@@ -193,8 +193,6 @@ private slots:
         from = output().size();
         QCOMPARE(guids(c.ask("{\"do\":\"cue\",\"layer\":6,\"scene\":\"SCENE-03\"}")).size(), 2);
         QTRY_VERIFY(output().indexOf(cue6 + "\"\"", from) > 0);
-        QCOMPARE(c.ask("{\"do\":\"update\",\"layer\":6,\"data\":{\"name\":\"Bo\"}}"),
-                 error(QJsonValue::Null, "no template on layer 6"));
 
         // a record the layer refuses: a numbered problem, as in the list and Errors.txt
         a = c.ask("{\"do\":\"play\",\"layer\":7,\"record\":{\"params\":{}}}");
