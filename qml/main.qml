@@ -7,6 +7,7 @@ import QtQuick.Window 2.12
 import Qt.labs.settings 1.0
 import Serialization 1.0
 import Lamps 1.0
+import ProgramFeed 1.0
 import Videos 1.0
 import TimeScheduler 1.0
 import "common"
@@ -18,7 +19,7 @@ import "common"
 //                    jsonObject, singleLine
 //   Program options  programOptions (set by the start-up program)
 //   Crash evidence   crashReport (set by the start-up program), listPreviousCrash
-//   Restore          onAirState (set by the start-up program), keepOnAir, restoreOnAir
+//   Restore          onAirState (set by the start-up program), restoreOnAir
 //   Configuration    initialise, migrate, completionSteps, checkDataDirectory, dataUrlChange,
 //                    closingSteps
 //   Geometry         renderRects, groupSize, addRender, addMirrors; the atlas and the renders
@@ -160,21 +161,14 @@ ApplicationWindow {
     }
 
     // ---- Restore: what is on air, kept for a restart, and put back with --restore
-    // Set by the start-up program (null in hosts that create the window themselves). It keeps the
-    // state file (onair[-N].json) and decides what can come back; here each layer's scene, the
-    // data of its Cue and whether it plays are handed to it as they change, and the layers of the
-    // last run are sent again once the scenes are built.
+    // Set by the start-up program (null in hosts that create the window themselves). It watches
+    // each layer (scene, data of its Cue, playing), keeps the state file (onair[-N].json) and
+    // gives the commands that bring the last run's layers back once the scenes are built.
     property QtObject onAirState: null
 
     Instantiator {
         model: onAirState ? renders.count : 0
-        delegate: QtObject {
-            readonly property Item render: renders.itemAt(index)
-            readonly property string scene: render && render.isLoaded ? render.name : ""
-            readonly property bool playing: scene !== "" && render.visible
-            onSceneChanged: main.keepOnAir(render, scene, playing)
-            onPlayingChanged: main.keepOnAir(render, scene, playing)
-        }
+        delegate: QtObject { Component.onCompleted: main.onAirState.watchLayer(renders.itemAt(index)) }
     }
 
     Connections {
@@ -190,64 +184,24 @@ ApplicationWindow {
         onTriggered: main.restoreOnAir()
     }
 
-    // A layer that is gone (the window closing) changes nothing of what was on air.
-    function keepOnAir(render, scene, playing) {
-        if (!render || !onAirState)
-            return
-        if (scene === "")
-            onAirState.clearLayer(render.index)
-        else
-            onAirState.setLayer(render.index, scene, layerCueData(render), playing)
-    }
-
-    // The data of the Cue that loaded the layer: its newest Cue passed on.
-    function layerCueData(render) {
-        var passed = render.queues
-        for (var i = passed.length - 1; i >= 0; --i) {
-            var js = passed[i].js
-            if (js && js.type === "DSK_Cue")
-                return js.params && js.params.dsk_data !== undefined ? js.params.dsk_data : ""
-        }
-        return ""
-    }
-
+    // Each layer's Cue, then its Play straight to the layer (send's Play would cue it again).
     function restoreOnAir() {
         onAirRestored = true
-        var plan = onAirState.takePlan(queues.map(getGraphicsId), renders.count)
-        var restored = 0
+        var plan = onAirState.restorePlan(queues, renders.count)
         dispatch(function () {
             keepSelection(function () {
-                plan.layers.forEach(function (entry) { restored += restoreLayer(entry) ? 1 : 0 })
+                plan.layers.forEach(function (entry) {
+                    currentLayer = entry.layer - 1
+                    currentIndex = getGraphicsIndex(entry.scene)
+                    send("DSK_Cue", entry.cue)
+                    if (entry.play) {
+                        guid += 1
+                        mixerQueue(fromJs(entry.play), guid, true)
+                    }
+                })
             })
         })
         plan.problems.forEach(function (text) { listWindowProblem("Warning", text) })
-        if (restored > 0)
-            listWindowProblem("Warning", "Restored " + restored + " layers after a restart")
-    }
-
-    // The scene's own Cue carrying the data it had, then, if it played, a Play at once without a
-    // fade (not through send: its Play would cue the scene again with the stored data).
-    function restoreLayer(entry) {
-        currentLayer = entry.layer - 1
-        currentIndex = getGraphicsIndex(entry.scene)
-        var queue = queues[currentIndex]
-        var cue = queue ? clone(queue.DSK_Cue) : null
-        if (!currentRender || !cue || typeof cue !== "object" || !cue.params || typeof cue.params !== "object")
-            return false
-        cue.params.dsk_data = entry.data
-        send("DSK_Cue", cue)
-        if (!entry.playing)
-            return true
-        var play = queue.DSK_Play && typeof queue.DSK_Play === "object" && queue.DSK_Play.params
-                   && typeof queue.DSK_Play.params === "object" ? clone(queue.DSK_Play)
-                                                                : { "_id": cue._id, "type": "DSK_Play", "params": {} }
-        play.type = "DSK_Play"
-        play.params.time = 0
-        play.params.transition_duration = 0
-        setLayerId(play, entry.layer)
-        guid += 1
-        mixerQueue(fromJs(play), guid, true)
-        return true
     }
 
     // ---- Configuration: output number, configuration file, derived properties, settings
@@ -861,6 +815,7 @@ ApplicationWindow {
     // Owns the feed windows without being a window: a window made with a window as its parent
     // becomes an X child window inside it, which a window manager never maps.
     property QtObject feedOwner: QtObject {}
+    property Component feedWindow: Component { FeedWindow {} }
 
     // With an output the atlas leaves this window: the output draws it by itself, once per output
     // frame, whatever this window does (minimised, covered, never shown), and the preview shows
@@ -908,6 +863,7 @@ ApplicationWindow {
         var screen = feedScreen(kind, screenNumber)
         var properties = {
             title: "Orvane " + kind + (iBox !== 0 ? " --box " + iBox : ""),
+            output: programOutput,
             key: key,
             transientParent: null,
             width: frameSize.width,
@@ -918,7 +874,7 @@ ApplicationWindow {
             properties.x = screen.virtualX
             properties.y = screen.virtualY
         }
-        var window = feedWindowComponent.createObject(feedOwner, properties)
+        var window = feedWindow.createObject(feedOwner, properties)
         window.visibility = screen ? Window.FullScreen : Window.Windowed
         return window
     }
@@ -933,47 +889,6 @@ ApplicationWindow {
             return screens[number]
         p("No screen " + number + " for the " + kind + " window (" + screens.length + " screens): it opens windowed")
         return null
-    }
-
-    Component {
-        id: feedWindowComponent
-        Window {
-            id: feed
-            property bool key: false  // the composite's alpha as grey instead of its colours
-            color: "black"
-
-            // scaled to fit, black bars; transparent areas show the window's black
-            Image {
-                id: feedImage
-                objectName: "feedImage"
-                anchors.fill: parent
-                fillMode: Image.PreserveAspectFit
-                cache: false
-                source: programOutput ? "image://program/" + programOutput.frameNumber : ""
-                visible: !feed.key
-            }
-            ShaderEffect {
-                visible: feed.key
-                x: (feed.width - feedImage.paintedWidth) / 2
-                y: (feed.height - feedImage.paintedHeight) / 2
-                width: feedImage.paintedWidth
-                height: feedImage.paintedHeight
-                property variant source: feedImage
-                // opaque = white, transparent = black
-                fragmentShader: "
-                    varying highp vec2 qt_TexCoord0;
-                    uniform sampler2D source;
-                    uniform lowp float qt_Opacity;
-                    void main() {
-                        lowp float a = texture2D(source, qt_TexCoord0).a;
-                        gl_FragColor = vec4(a, a, a, 1.0) * qt_Opacity;
-                    }"
-            }
-            Shortcut {
-                sequence: "F11"
-                onActivated: feed.visibility = feed.visibility === Window.FullScreen ? Window.Windowed : Window.FullScreen
-            }
-        }
     }
 
     // ---- Queues: scene queues and the selection, restored from and stored in the settings

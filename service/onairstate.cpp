@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJSValue>
 #include <QJsonObject>
+#include <QMetaProperty>
 #include <QSaveFile>
 #include <QTimer>
 #include <QtDebug>
@@ -41,6 +43,24 @@ bool wholeNumber(const QJsonValue &value, int low, int high)
 {
     const double d = value.toDouble(-1);
     return value.isDouble() && d == static_cast<int>(d) && d >= low && d <= high;
+}
+
+// The scene a queue is for: the name in its Cue record (only text names a scene).
+QString sceneOf(const QVariant &queue)
+{
+    const QVariant name = queue.toMap()
+                              .value(QStringLiteral("DSK_Cue"))
+                              .toMap()
+                              .value(QStringLiteral("params"))
+                              .toMap()
+                              .value(QStringLiteral("graphics_id"));
+    return name.userType() == QMetaType::QString ? name.toString() : QString();
+}
+
+bool isRecord(const QVariant &v)
+{
+    return v.userType() == QMetaType::QVariantMap
+           && v.toMap().value(QStringLiteral("params")).userType() == QMetaType::QVariantMap;
 }
 
 } // namespace
@@ -192,6 +212,86 @@ QVariantMap OnAirState::takePlan(const QStringList &scenes, int layerCount)
     // the file says from now on what is on air after the restore, not what was before
     changed();
     return {{QStringLiteral("layers"), layers}, {QStringLiteral("problems"), problems}};
+}
+
+QVariantMap OnAirState::restorePlan(const QVariantList &queues, int layerCount)
+{
+    QStringList scenes;
+    for (const QVariant &queue : queues)
+        scenes << sceneOf(queue);
+    const QVariantMap plan = takePlan(scenes, layerCount);
+    QVariantList layers = plan.value(QStringLiteral("layers")).toList();
+    for (QVariant &entry : layers) {
+        QVariantMap layer = entry.toMap();
+        const QVariantMap queue = queues.value(scenes.indexOf(layer.value(QStringLiteral("scene")).toString())).toMap();
+        // a scene is found by the name in its Cue record, so that record has its params
+        QVariantMap cue = queue.value(QStringLiteral("DSK_Cue")).toMap();
+        QVariantMap params = cue.value(QStringLiteral("params")).toMap();
+        params.insert(QStringLiteral("dsk_data"), layer.value(QStringLiteral("data")));
+        cue.insert(QStringLiteral("params"), params);
+        layer.insert(QStringLiteral("cue"), cue);
+        QVariant play;
+        if (layer.value(QStringLiteral("playing")).toBool()) {
+            const QVariant stored = queue.value(QStringLiteral("DSK_Play"));
+            QVariantMap record = isRecord(stored)
+                                     ? stored.toMap()
+                                     : QVariantMap{{QStringLiteral("_id"), cue.value(QStringLiteral("_id"))}};
+            QVariantMap playParams = record.value(QStringLiteral("params")).toMap();
+            playParams.insert(QStringLiteral("time"), 0);
+            playParams.insert(QStringLiteral("transition_duration"), 0);
+            playParams.insert(QStringLiteral("layer_id"), layer.value(QStringLiteral("layer")));
+            record.insert(QStringLiteral("type"), QStringLiteral("DSK_Play"));
+            record.insert(QStringLiteral("params"), playParams);
+            play = record;
+        }
+        layer.insert(QStringLiteral("play"), play);
+        entry = layer;
+    }
+    QStringList problems = plan.value(QStringLiteral("problems")).toStringList();
+    if (!layers.isEmpty())
+        problems << QStringLiteral("Restored %1 layers after a restart").arg(layers.size());
+    return {{QStringLiteral("layers"), layers}, {QStringLiteral("problems"), problems}};
+}
+
+void OnAirState::watchLayer(QObject *render)
+{
+    if (!render)
+        return;
+    const QMetaObject *meta = render->metaObject();
+    const QMetaMethod keep = metaObject()->method(metaObject()->indexOfSlot("layerChanged()"));
+    for (const char *name : {"isLoaded", "name", "visible"}) {
+        const QMetaProperty property = meta->property(meta->indexOfProperty(name));
+        if (property.hasNotifySignal())
+            connect(render, property.notifySignal(), this, keep, Qt::UniqueConnection);
+    }
+    keepLayer(render);
+}
+
+void OnAirState::layerChanged() { keepLayer(sender()); }
+
+void OnAirState::keepLayer(QObject *render)
+{
+    const int layer = render ? render->property("index").toInt() : 0;
+    if (layer < 1)
+        return;
+    const QString scene = render->property("isLoaded").toBool() ? render->property("name").toString() : QString();
+    if (scene.isEmpty()) {
+        clearLayer(layer);
+        return;
+    }
+    // the data of the newest Cue the layer has passed on
+    QJsonValue data = QString();
+    const QJSValue passed = render->property("queues").value<QJSValue>();
+    for (int i = passed.property(QStringLiteral("length")).toInt() - 1; i >= 0; --i) {
+        const QJSValue js = passed.property(static_cast<quint32>(i)).property(QStringLiteral("js"));
+        if (js.property(QStringLiteral("type")).toString() != QLatin1String("DSK_Cue"))
+            continue;
+        const QJSValue value = js.property(QStringLiteral("params")).property(QStringLiteral("dsk_data"));
+        if (!value.isUndefined())
+            data = QJsonValue::fromVariant(value.toVariant());
+        break;
+    }
+    setLayer(layer, scene, data, render->property("visible").toBool());
 }
 
 void OnAirState::setLayer(int layer, const QString &scene, const QJsonValue &data, bool playing)

@@ -5,8 +5,10 @@
 // onair[-N].json in the application-data directory is replaced atomically once per turn of the
 // event loop in which something changed, never for a change that alters nothing (a fade's frames).
 //
-// With --restore the file of the last run is read before the window exists and offered to it
-// as a plan: the layers whose scene still exists, and the problems found. A file that cannot be
+// The window hands each layer to watchLayer(): its scene, the data of its newest Cue and whether
+// it is shown are kept from then on. With --restore the file of the last run is read before the
+// window exists and offered to it as a plan: the layers whose scene still exists, with the
+// commands that put each back, and the problems found. A file that cannot be
 // used restores nothing: one that is not JSON, truncated, too large, too deep or of the wrong
 // shape is kept as onair[-N].json.bad; one that cannot be read is left alone (and not written
 // over). Without --restore the file is started afresh: nothing is on air yet.
@@ -53,6 +55,17 @@ public:
     // emptied by this call.
     Q_INVOKABLE QVariantMap takePlan(const QStringList &scenes, int layerCount);
 
+    // The plan for the window's scene queues (each {"DSK_Cue": record, "DSK_Play": record, ...}):
+    // per layer also "cue", the scene's own Cue record carrying the data it had, and "play", when
+    // it played, a Play at once without a fade addressed to the layer (null otherwise). The
+    // problems end with "Restored N layers after a restart" when N > 0. Given once.
+    Q_INVOKABLE QVariantMap restorePlan(const QVariantList &queues, int layerCount);
+
+    // Keeps what a layer of the window shows from now on: its scene (`name` while `isLoaded`),
+    // the data of its newest Cue passed on (`queues`, each {"js": record}) and whether it plays
+    // (`visible`). A layer that goes away (the window closing) changes nothing of what was on air.
+    Q_INVOKABLE void watchLayer(QObject *render);
+
     // A layer shows `scene` with `data`, playing or only cued; or shows nothing.
     Q_INVOKABLE void setLayer(int layer, const QString &scene, const QJsonValue &data, bool playing);
     Q_INVOKABLE void clearLayer(int layer);
@@ -62,6 +75,9 @@ public:
     // Writes a pending change and takes no more: the layers are going away, not off air. Runs
     // when the application's event loop ends.
     void close();
+
+private slots:
+    void layerChanged();
 
 signals:
     // The outcome of every write: `problem` is the text for the operator when it failed.
@@ -83,6 +99,7 @@ private:
     QString parse(const QByteArray &text, QMap<int, Layer> *layers) const;
     void changed();
     QByteArray document() const;
+    void keepLayer(QObject *render);
 
     int m_box;
     QString m_path;
