@@ -105,8 +105,13 @@ void ProgramOutput::requestFrame()
 {
     if (!m_renderer || m_finished)
         return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_ready.size() > ahead)
+            return; // the frames of this tick and the next are drawn
+    }
     // before the atlas has its size (the first moments of the window) nothing can be drawn yet;
-    // a frame still being drawn will be taken at the next tick
+    // a frame still being drawn asks for the next when it is done
     if (!m_renderer->frame() && m_reads == 0)
         QTimer::singleShot(20, this, &ProgramOutput::requestFrame);
 }
@@ -120,7 +125,11 @@ void ProgramOutput::publishFrame(int number)
 std::unique_ptr<ProgramOutput::Raw> ProgramOutput::takeSpare()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return std::move(m_spare);
+    if (m_spares.empty())
+        return nullptr;
+    std::unique_ptr<Raw> spare = std::move(m_spares.back());
+    m_spares.pop_back();
+    return spare;
 }
 
 // Render thread: a frame drawn and read back.
@@ -130,11 +139,16 @@ void ProgramOutput::frameDrawn(std::unique_ptr<Raw> pixels, long long ns)
     ++m_reads;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_ready && !m_spare)
-            m_spare = std::move(m_ready);
-        m_ready = std::move(pixels);
+        m_ready.push_back(std::move(pixels));
+        // never more than the frames of the next ticks (only a stalled clock lets them pile up)
+        while (m_ready.size() > ahead + 1) {
+            m_spares.push_back(std::move(m_ready.front()));
+            m_ready.pop_front();
+        }
     }
-    m_wake.notify_all(); // the clock waits for the first frame
+    m_wake.notify_all(); // the clock waits for its first frames
+    // one frame ahead again after a late one: the next is drawn at once
+    QMetaObject::invokeMethod(this, "requestFrame", Qt::QueuedConnection);
 }
 
 // Nanoseconds from the output's start to frame `index`, exact for a fractional rate such as 30000/1001.
@@ -148,14 +162,11 @@ void ProgramOutput::run()
 {
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_wake.wait(lock, [this] { return m_stopping || m_ready; });
+        m_wake.wait(lock, [this] { return m_stopping || m_ready.size() > ahead; });
         if (m_stopping)
             return;
-    }
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
         for (auto &pipeline : m_pipelines)
-            pipeline->setFormat(m_ready->width, m_ready->height, m_fpsNumerator, m_fpsDenominator);
+            pipeline->setFormat(m_ready.front()->width, m_ready.front()->height, m_fpsNumerator, m_fpsDenominator);
     }
     for (auto &pipeline : m_pipelines)
         pipeline->start();
@@ -168,11 +179,12 @@ void ProgramOutput::run()
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             if (!m_wake.wait_until(lock, tickTime(index), [this] { return m_stopping; })) {
-                fresh = m_ready != nullptr;
+                fresh = !m_ready.empty();
                 if (fresh) {
-                    if (m_current && !m_spare)
-                        m_spare = std::move(m_current);
-                    m_current = std::move(m_ready);
+                    if (m_current)
+                        m_spares.push_back(std::move(m_current));
+                    m_current = std::move(m_ready.front());
+                    m_ready.pop_front();
                 }
             } else {
                 break;

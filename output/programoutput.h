@@ -4,10 +4,16 @@
 // windows and to the window's preview. The window hands over `source`, its atlas, which is drawn
 // from then on by the output alone; the rest runs by itself:
 //
-//   clock thread    at every tick takes the newest frame (or repeats the last one, counted as
-//                   late), converts it, pushes it to the pipelines, and asks the GUI for the next
+//   clock thread    at every tick takes the oldest frame drawn (or repeats the last one, counted
+//                   as late), converts it, pushes it to the pipelines, and asks the GUI for the next
 //   GUI thread      on that request polishes and syncs the atlas for the renderer (a short wait)
 //   render thread   draws that frame at full size and reads it back into a spare buffer
+//
+// The frames are drawn one ahead: at a tick one frame is sent and the next is already drawn, so a
+// frame has two periods from its request to its tick. The GUI thread may then be held for most of
+// a period (the operator's window syncing, a scene being built) without a late frame; the cost is
+// one period more between a change and the output. After a late frame the frames are drawn back to
+// back until one is ahead again.
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -16,6 +22,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -105,8 +112,9 @@ private:
     // handed from the render thread to the clock thread under m_mutex
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::unique_ptr<Raw> m_ready; // newest frame read back, not yet taken
-    std::unique_ptr<Raw> m_spare; // a buffer for the next read-back
+    static constexpr size_t ahead = 1;          // frames drawn beyond the one a tick takes
+    std::deque<std::unique_ptr<Raw>> m_ready;   // frames read back, oldest first, not yet taken
+    std::vector<std::unique_ptr<Raw>> m_spares; // buffers for the next read-backs
     QImage m_view;
     int m_viewNumber = -1;
     bool m_stopping = false;
