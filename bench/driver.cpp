@@ -9,7 +9,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -238,6 +241,7 @@ struct Config
 {
     bool smoke = false;
     QString out;
+    QStringList only; // groups of figures to run (startup, commands, ..., restart); all when empty
     int startRuns = 5;
     int commandRuns = 5;
     int commandIterations = 300;
@@ -282,10 +286,13 @@ int readOptions(const QStringList &args, Config &c)
             c.smoke = true;
         else if (args[i] == "--out" && i + 1 < args.size())
             c.out = args[++i];
+        else if (args[i] == "--only" && i + 1 < args.size())
+            c.only = args[++i].split(',');
         else if (args[i] == "--memory-checkpoints" && i + 1 < args.size())
             memoryOption = args[++i];
         else if (args[i] != "run") {
-            std::fprintf(stderr, "usage: orvane-bench run [--smoke] [--out DIR] [--memory-checkpoints N,M]\n");
+            std::fprintf(stderr, "usage: orvane-bench run [--smoke] [--out DIR] [--memory-checkpoints N,M] "
+                                 "[--only GROUP,...]\n");
             return 2;
         }
     }
@@ -843,6 +850,104 @@ void headlessFigures(const Config &c, Results &res)
     res.rows << late << cpu;
 }
 
+// One start of the real program with an output of small PNG frames at 25 fps: ms from the start
+// to the first frame written (any frame), and to the first that shows something (the layers a
+// restore put back); -1 for what did not come within 20 s.
+struct FirstFrames
+{
+    double firstFrame = -1;
+    double firstShown = -1;
+};
+
+FirstFrames startToFrames(bool restore)
+{
+    Home home;
+    const QString data = home.env.value("XDG_DATA_HOME") + "/Quarnet/Orvane";
+    QDir().mkpath(data);
+    QDir().mkpath(home.path("frames"));
+    if (restore) {
+        // what a killed output had on air: every layer playing its scene
+        QJsonArray layers;
+        for (int layer = 1; layer <= 12; ++layer)
+            layers.append(QJsonObject{{"layer", layer},
+                                      {"scene", QStringLiteral("SCENE-0%1").arg((layer - 1) % 9 + 1)},
+                                      {"data", ""},
+                                      {"playing", true}});
+        QFile f(data + "/onair.json");
+        if (f.open(QIODevice::WriteOnly))
+            f.write(QJsonDocument(QJsonObject{{"version", 1}, {"box", 0}, {"layers", layers}}).toJson());
+    }
+    QProcess p;
+    p.setProcessEnvironment(home.env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    const QString pngs = "videoconvert ! videoscale ! video/x-raw,format=RGBA,width=192,height=108 ! pngenc ! "
+                         "multifilesink location="
+                         + home.path("frames") + "/%05d.png";
+    QStringList args{"--output", pngs};
+    if (restore)
+        args << "--restore";
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    p.start(orvane, args);
+    FirstFrames r;
+    QStringList seen;
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000 && r.firstShown < 0 && p.state() != QProcess::NotRunning) {
+        p.waitForFinished(20);
+        p.readAll();
+        const QDir frames(home.path("frames"));
+        for (const QFileInfo &file : frames.entryInfoList(QDir::Files, QDir::Name)) {
+            if (seen.contains(file.fileName()))
+                continue;
+            const QImage frame(file.filePath());
+            if (frame.isNull())
+                break; // still being written: read it at the next look
+            seen << file.fileName();
+            const double ms = double(file.lastModified().toMSecsSinceEpoch() - start);
+            if (r.firstFrame < 0)
+                r.firstFrame = ms;
+            int shown = 0;
+            for (int y = 0; y < frame.height(); ++y)
+                for (int x = 0; x < frame.width(); ++x)
+                    shown += qAlpha(frame.pixel(x, y)) > 0 ? 1 : 0;
+            if (shown * 20 > frame.width() * frame.height()) {
+                r.firstShown = ms;
+                break;
+            }
+        }
+        if (!restore && r.firstFrame >= 0)
+            break;
+    }
+    p.kill();
+    p.waitForFinished(5000);
+    return r;
+}
+
+// 11l: a restart with --restore: from the program's start to the first output frame that shows
+// the restored layers, against the same start without --restore to its first output frame.
+void restartFigures(const Config &c, Results &res)
+{
+    progress("restart with --restore (figure 11)");
+    Row restart{"11l",
+                "Start with --restore to the first output frame showing the 12 restored layers",
+                "start without --restore to its first output frame",
+                "ms",
+                {},
+                {}};
+    for (int run = 0; run < c.outputRuns; ++run) {
+        const FirstFrames restored = startToFrames(true);
+        const FirstFrames plain = startToFrames(false);
+        if (restored.firstShown < 0 || plain.firstFrame < 0) {
+            res.problems << QStringLiteral("restart: no frame showing the restored layers within 20 s");
+            res.failed = true;
+            return;
+        }
+        restart.value.push_back(restored.firstShown);
+        restart.base.push_back(plain.firstFrame);
+    }
+    res.rows << restart;
+}
+
 // 12: the web page, from bench/web.py (headless Chromium pages): a Play clicked on one page to the
 // tally lamp lit on a second, and the window's frame work with 4 pages connected against none.
 void webFigures(const Config &c, Results &res)
@@ -1087,17 +1192,22 @@ int runDriver(int argc, char *argv[])
     const QString loadBefore = loadText();
     const QDateTime began = QDateTime::currentDateTime();
     Results res;
-    startUpFigures(c, res);
-    commandFigures(c, res);
-    renderingFigures(c, res);
-    memoryFigures(c, res);
-    previewFigures(c, res);
-    controlFigures(c, res);
-    videoFigures(c, res);
-    templateFigures(c, res);
-    outputWorkFigures(c, res);
-    outputTimingFigures(c, res);
-    webFigures(c, res);
-    headlessFigures(c, res);
+    const std::vector<std::pair<QString, void (*)(const Config &, Results &)>> figures = {
+        {"startup", startUpFigures},
+        {"commands", commandFigures},
+        {"rendering", renderingFigures},
+        {"memory", memoryFigures},
+        {"preview", previewFigures},
+        {"control", controlFigures},
+        {"videos", videoFigures},
+        {"templates", templateFigures},
+        {"outputWork", outputWorkFigures},
+        {"outputTiming", outputTimingFigures},
+        {"web", webFigures},
+        {"headless", headlessFigures},
+        {"restart", restartFigures}};
+    for (const auto &figure : figures)
+        if (c.only.isEmpty() || c.only.contains(figure.first))
+            figure.second(c, res);
     return report(c, res, machineText(c, loadBefore, began));
 }

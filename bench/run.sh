@@ -7,13 +7,16 @@
 #   bash bench/run.sh --smoke    a handful of iterations, only to see that everything still runs
 # Options: --build DIR (default: build/), --no-build, --out DIR (default: bench/out/),
 # --memory-checkpoints N,M (commands before the two resident-size readings; default 10000,30000,
-# which keeps the full run near 11 minutes on a 2-core machine; 10000,100000 adds about 13 minutes).
+# which keeps the full run near 11 minutes on a 2-core machine; 10000,100000 adds about 13 minutes),
+# --only GROUP,... (only these groups of figures: startup, commands, rendering, memory, preview,
+# control, videos, templates, outputWork, outputTiming, web, headless, restart).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
 out="$here/bench/out"
 smoke=()
 memory=()
+only=()
 make=1
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -22,7 +25,8 @@ while [ $# -gt 0 ]; do
     --build) build=$2; shift ;;
     --out) out=$2; shift ;;
     --memory-checkpoints) memory=(--memory-checkpoints "$2"); shift ;;
-    *) echo "usage: bench/run.sh [--smoke] [--build DIR] [--no-build] [--out DIR] [--memory-checkpoints N,M]" >&2; exit 2 ;;
+    --only) only=(--only "$2"); shift ;;
+    *) echo "usage: bench/run.sh [--smoke] [--build DIR] [--no-build] [--out DIR] [--memory-checkpoints N,M] [--only GROUP,...]" >&2; exit 2 ;;
   esac
   shift
 done
@@ -39,7 +43,7 @@ if rev=$(git -C "$here" rev-parse --short HEAD 2>/dev/null); then
   git -C "$here" diff --quiet HEAD -- qml app plugins 2>/dev/null || rev="$rev with local changes"
   export ORVANE_BENCH_REVISION="$rev"
 fi
-run=("$build/bench/orvane-bench" run "${smoke[@]}" "${memory[@]}" --out "$out")
+run=("$build/bench/orvane-bench" run "${smoke[@]}" "${memory[@]}" "${only[@]}" --out "$out")
 if [ -z "${DISPLAY:-}" ]; then
   xvfb-run -a -s "-screen 0 1920x1080x24" "${run[@]}"
 else
