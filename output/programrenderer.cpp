@@ -116,8 +116,9 @@ void ProgramRenderer::renderScene()
     gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, pixels->data.data());
     m_framebuffer->release();
     const long long ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
-    m_delivery(std::move(pixels), ns);
+    // free before the delivery, which may ask for the next frame at once
     m_busy = false;
+    m_delivery(std::move(pixels), ns);
 }
 
 void ProgramRenderer::releaseGl()
