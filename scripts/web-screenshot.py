@@ -6,11 +6,11 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
-from tst_webpage import Control, Orvane, browser, lamp, open_page, tile, wait_for  # noqa: E402
+from tst_webpage import TEMPLATE_SCENES, Control, Orvane, browser, lamp, open_page, tile, wait_for  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 
 out = sys.argv[1]
-orvane = Orvane(extra=("--output", "fakesink"))
+orvane = Orvane(extra=("--output", "fakesink"), scenes=TEMPLATE_SCENES)
 page = browser()
 try:
     page.set_window_size(1600, 1000)
@@ -23,10 +23,11 @@ try:
     wait_for(page.find_element(By.CSS_SELECTOR, "[data-program]").is_displayed, "the program picture")
     tile(page, 2).click()
     tile(page, 2).find_element(By.CSS_SELECTOR, "details").click()
-    for name, value in (("name", "Ada Quill"), ("title", "Guest")):
-        tile(page, 2).find_element(By.CSS_SELECTOR, "[data-new-field]").send_keys(name)
-        tile(page, 2).find_element(By.CSS_SELECTOR, "[data-add-field]").click()
-        tile(page, 2).find_element(By.CSS_SELECTOR, 'input[name="%s"]' % name).send_keys(value)
+    # the lower third's fields, from its scene; the producer corrects the name
+    name = wait_for(lambda: tile(page, 2).find_elements(By.CSS_SELECTOR, 'input[name="name"]'), "the fields")[0]
+    name.clear()
+    name.send_keys("Ada Quill")
+    tile(page, 2).find_element(By.CSS_SELECTOR, '[data-do="update"]').click()
     time.sleep(1.5)  # a picture of the layers on air
     page.save_screenshot(out)
     control.close()
