@@ -16,7 +16,7 @@ try:
     page.set_window_size(1600, 1000)
     control = Control(orvane.control)
     control.ask({"do": "play", "layer": 2, "scene": "SCENE-03"})
-    control.ask({"do": "play", "layer": 5, "scene": "SCENE-06"})
+    control.ask({"do": "play", "layer": 5, "scene": "SCENE-04"})  # the score, over the lower third
     control.ask({"do": "cue", "layer": 7, "scene": "SCENE-01"})
     open_page(page, orvane)
     wait_for(lambda: lamp(page, 2) == "true" and lamp(page, 5) == "true", "layers 2 and 5 on air")

@@ -236,11 +236,11 @@ def test_play_tally_and_refusal(orvane, first, second):
     wait_for(lambda: fields(first) == [("name", "Ada"), ("title", "Mathematician"), ("accent", "#f2a900")],
              "the scene's fields in the form")
     wait_for(lambda: accent(first, 0), "the orange accent in the program picture")
-    # the producer corrects one field and presses Update: the template on air takes it, and the
-    # other page shows it
-    field = two.find_element(By.CSS_SELECTOR, "input[name=accent]")
-    field.clear()
-    field.send_keys("#00ff00")
+    # the producer corrects the name (a wider plate) and the colour and presses Update: the
+    # template on air takes them, in place, and the other page shows them
+    for name, value in (("name", "Ada Lovelace"), ("accent", "#00ff00")):
+        two.find_element(By.CSS_SELECTOR, "input[name=%s]" % name).clear()
+        two.find_element(By.CSS_SELECTOR, "input[name=%s]" % name).send_keys(value)
     two.find_element(By.CSS_SELECTOR, '[data-do="update"]').click()
     wait_for(lambda: accent(first, 1), "the green accent on air")
     wait_for(lambda: ("accent", "#00ff00") in fields(second), "the new data on the other page")
