@@ -165,18 +165,15 @@ def accent(page, colour):
     """The lower third's accent bar in the page's program picture is mostly `colour` (0 red,
     1 green): that channel well above the others on average."""
     rgb = page.execute_script("""
-        const image = document.querySelector('[data-program-image]');
+        const image = document.querySelector('[data-program-image]'), canvas = document.createElement('canvas');
         if (!image.complete || !image.naturalWidth) return null;
-        const canvas = document.createElement('canvas');
-        canvas.width = image.naturalWidth; canvas.height = image.naturalHeight;
-        const g = canvas.getContext('2d');
+        [canvas.width, canvas.height] = [image.naturalWidth, image.naturalHeight];
+        const g = canvas.getContext('2d'), s = canvas.width / 1920, sum = [0, 0, 0];
         g.drawImage(image, 0, 0);
         // the bar: x 192 to 204 and y 796 to 972 of 1920 x 1080
-        const s = canvas.width / 1920;
         const d = g.getImageData(Math.round(193 * s), Math.round(820 * s), 2, Math.round(120 * s)).data;
-        const sum = [0, 0, 0];
-        for (let i = 0; i < d.length; i += 4) for (let c = 0; c < 3; ++c) sum[c] += d[i + c];
-        return sum.map((v) => v / (d.length / 4));""")
+        d.forEach((v, i) => { if (i % 4 < 3) sum[i % 4] += v / (d.length / 4); });
+        return sum;""")
     return rgb is not None and all(rgb[colour] > rgb[c] + 60 for c in range(3) if c != colour)
 
 
@@ -251,8 +248,7 @@ def test_play_tally_and_refusal(orvane, first, second):
     seven.find_element(By.CSS_SELECTOR, '[data-do="play"]').click()
     triggers = seven.find_element(By.CSS_SELECTOR, "select[data-trigger]")
     wait_for(triggers.is_displayed, "the score's triggers")
-    assert [(o.get_attribute("value"), o.text) for o in triggers.find_elements(By.TAG_NAME, "option")] == \
-        [("period", "Next period")]
+    assert [(o.get_attribute("value"), o.text) for o in Select(triggers).options] == [("period", "Next period")]
     seven.find_element(By.CSS_SELECTOR, '[data-do="continue"]').click()
     wait_for(lambda: '"do":"continue","layer":7,"scene":"SCENE-04","trigger":"period"' in orvane.trace(10**8),
              "Continue with the trigger")

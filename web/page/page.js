@@ -283,26 +283,32 @@ function askScene(layer) {
 function showScene(tile, answer) {
   if (answer.scene !== $("select[data-scene]", tile).value)
     return; // another scene was chosen meanwhile: its own answer follows
-  tile.dataset.formScene = answer.scene;
   const fields = $("[data-fields]", tile);
-  const focused = fields.contains(document.activeElement) ? document.activeElement : null;
-  fields.replaceChildren(...(answer.fields || []).map((field) => {
-    // the field being typed into stays as the producer has it
-    if (focused && focused.name === field.name)
-      return focused.closest("label");
-    const label = document.createElement("label");
-    const caption = document.createElement("span");
-    caption.textContent = field.name;
-    const input = document.createElement("input");
-    input.name = field.name;
+  const given = answer.fields || [];
+  // another scene or other fields: new inputs; the same keep theirs (and the focus)
+  const names = (list) => list.map((field) => field.name).join("\n");
+  if (tile.dataset.formScene !== answer.scene || names([...fields.querySelectorAll("input")]) !== names(given)) {
+    tile.dataset.formScene = answer.scene;
+    fields.replaceChildren(...given.map((field) => {
+      const label = document.createElement("label");
+      const caption = document.createElement("span");
+      caption.textContent = field.name;
+      const input = document.createElement("input");
+      input.name = field.name;
+      input.addEventListener("input", () => { input.dataset.edited = "true"; });
+      label.append(caption, input);
+      return label;
+    }));
+  }
+  given.forEach((field, i) => {
+    const input = $("input", fields.children[i]);
+    if (input === document.activeElement || input.dataset.edited)
+      return; // what the producer has typed and not yet sent stays
     // a number, a list or an object goes back as JSON; text as it is typed
     const text = typeof field.value === "string";
     input.value = text ? field.value : JSON.stringify(field.value);
-    if (!text)
-      input.dataset.json = "true";
-    label.append(caption, input);
-    return label;
-  }));
+    input.dataset.json = text ? "" : "true";
+  });
   // Update gives the template on the layer new data: only while the form shows the layer's scene
   $("[data-do=update]", tile).disabled = answer.scene !== $(".scene-name", tile).textContent;
   const triggers = $("select[data-trigger]", tile);
@@ -316,6 +322,7 @@ function showScene(tile, answer) {
 function update(layer) {
   const data = {};
   for (const input of $("[data-fields]", tileOf(layer)).querySelectorAll("input")) {
+    delete input.dataset.edited;
     data[input.name] = input.value;
     if (input.dataset.json) {
       try { data[input.name] = JSON.parse(input.value); } catch (e) { /* sent as the text typed */ }
