@@ -6,7 +6,7 @@ namespace {
 
 enum Key : unsigned { Layer = 1, Scene = 2, Record = 4, Trigger = 8, Data = 16 };
 // what a request must give beyond its verb
-enum class Needs { Nothing, LayerOrScene, Data };
+enum class Needs { Nothing, LayerOrScene, Scene, Data };
 
 struct Verb
 {
@@ -34,6 +34,7 @@ const Verb verbs[] = {
     {"select", Side::Window, nullptr, Layer | Scene, Needs::LayerOrScene},
     {"state", Side::Window, nullptr, 0, Needs::Nothing},
     {"scenes", Side::Port, nullptr, 0, Needs::Nothing},
+    {"scene", Side::Port, nullptr, Layer | Scene, Needs::Scene}, // its data and triggers, as on that layer
     {"update", Side::Window, nullptr, Layer | Data, Needs::Data},
 };
 
@@ -103,6 +104,8 @@ ControlVerbs::Checked ControlVerbs::check(const QJsonObject &request, const Wind
     }
     if (verb->needs == Needs::Data && !checked.contains(QLatin1String("data")))
         return {notData, {}};
+    if (verb->needs == Needs::Scene && !checked.contains(QLatin1String("scene")))
+        return {QStringLiteral("scene names no scene"), {}};
     if (verb->needs == Needs::LayerOrScene && !checked.contains(QLatin1String("layer"))
         && !checked.contains(QLatin1String("scene")))
         return {QStringLiteral("nothing to select: give layer or scene"), {}};

@@ -14,7 +14,7 @@ class ControlVerbs
 {
 public:
     // Who answers a verb: the connection itself (hello, subscribe), the port from what the window
-    // has told it (scenes), or the window.
+    // has told it (scenes, scene), or the window.
     enum class Side { Connection, Port, Window };
 
     // What a request may name: layers 1 to layerCount, and scenes by name.

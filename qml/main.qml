@@ -1461,6 +1461,10 @@ ApplicationWindow {
 
     Binding { target: controlPort; property: "layerCount"; value: renders.count }
     Binding { target: controlPort; property: "scenes"; value: queues.map(getGraphicsId) }
+    // what the port reads for a scene's fields and triggers ("scene")
+    Binding { target: controlPort; property: "queues"; value: queues }
+    Binding { target: controlPort; property: "renders"; value: renders }
+    Binding { target: controlPort; property: "dataDirectory"; value: String(dataUrl) }
 
     Connections {
         target: controlPort

@@ -20,7 +20,7 @@ packages=(
   git clang-format
   dpkg-dev file desktop-file-utils systemd
   libqt5websockets5-dev libboost-dev
-  chromium chromium-driver python3-selenium
+  chromium chromium-driver python3-selenium xdotool
 )
 
 missing=()

@@ -4,9 +4,7 @@
 #include "templatefields.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QUrl>
@@ -20,19 +18,6 @@ namespace {
 QString localPath(const QString &urlOrPath)
 {
     return orvane::localPath(urlOrPath, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-}
-
-// A plain file name: no folder, no way up, nothing a URL would read differently.
-bool isPlainName(const QString &name)
-{
-    static const QString forbidden = QStringLiteral("/\\%?#");
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        return false;
-    for (const QChar c : name) {
-        if (forbidden.contains(c) || c.unicode() == 0)
-            return false;
-    }
-    return true;
 }
 
 bool hasSuffix(const QString &name, std::initializer_list<const char *> suffixes)
@@ -77,7 +62,7 @@ bool SceneLookup::isVideoFile(const QString &name) { return hasSuffix(name, {"mo
 
 QString SceneLookup::builtInTemplate(const QString &name) const
 {
-    if (!isPlainName(name))
+    if (!TemplateFields::isPlainName(name))
         return QString();
     const QStringList names = isTemplateFile(name) ? QStringList{name} : QStringList{name + QStringLiteral(".gfx")};
     for (const QString &dir : builtInFolders()) {
@@ -97,20 +82,14 @@ QVariantMap SceneLookup::find(const QString &dataUrl, const QString &scene, cons
                        {QStringLiteral("name"), QString()},    {QStringLiteral("fields"), QVariantMap()},
                        {QStringLiteral("problem"), QString()}, {QStringLiteral("duration"), 0}};
     const QString data = localPath(dataUrl);
-    if (data.isEmpty() || !isPlainName(scene))
+    if (data.isEmpty() || !TemplateFields::isPlainName(scene))
         return result;
     const QString folder = QDir(data).filePath(scene);
-    QJsonObject container;
-    QFile file(QDir(folder).filePath(scene + QStringLiteral(".gfxc")));
-    if (file.open(QIODevice::ReadOnly))
-        container = QJsonDocument::fromJson(file.read(1024 * 1024)).object();
+    const QJsonObject container = TemplateFields::container(data, scene);
 
     QString problem;
-    const QVariantMap fields =
-        TemplateFields::isEmpty(dskData)
-            ? TemplateFields::fromData(container.value(QStringLiteral("template_params")).toVariant(), &problem)
-            : TemplateFields::fromData(dskData, &problem);
-    result.insert(QStringLiteral("fields"), fields);
+    result.insert(QStringLiteral("fields"),
+                  TemplateFields::fromData(TemplateFields::cueData(container, dskData), &problem));
     result.insert(QStringLiteral("problem"), problem);
 
     // duration in ticks of 100 ns; only a limited one takes the graphic off air
@@ -120,7 +99,7 @@ QVariantMap SceneLookup::find(const QString &dataUrl, const QString &scene, cons
 
     const QString name = container.value(QStringLiteral("template_name")).toString();
     result.insert(QStringLiteral("name"), name);
-    if (!isPlainName(name))
+    if (!TemplateFields::isPlainName(name))
         return result;
 
     QString kind;

@@ -1,10 +1,15 @@
 #include "templatefields.h"
 
+#include "hostpath.h"
+
 #include <QColor>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJSValue>
 #include <QJsonDocument>
 #include <QMetaType>
+#include <QStandardPaths>
 
 QVariant TemplateFields::plain(const QVariant &value)
 {
@@ -30,7 +35,7 @@ bool TemplateFields::isEmpty(const QVariant &data)
     }
 }
 
-QVariantMap TemplateFields::fromData(const QVariant &data, QString *problem)
+QVariantMap TemplateFields::fromData(const QVariant &data, QString *problem, QStringList *order)
 {
     QVariant v = plain(data);
     if (v.userType() == QMetaType::QString) {
@@ -42,8 +47,11 @@ QVariantMap TemplateFields::fromData(const QVariant &data, QString *problem)
         }
         v = doc.toVariant();
     }
-    if (v.userType() == QMetaType::QVariantMap)
+    if (v.userType() == QMetaType::QVariantMap) {
+        if (order)
+            *order = v.toMap().keys();
         return v.toMap();
+    }
     if (v.userType() != QMetaType::QVariantList) {
         if (!isEmpty(v))
             *problem = QStringLiteral("data is neither a list of {name, value} nor an object");
@@ -58,11 +66,42 @@ QVariantMap TemplateFields::fromData(const QVariant &data, QString *problem)
             ++skipped;
             continue;
         }
+        if (order && !fields.contains(name))
+            order->append(name);
         fields.insert(name, field.value(QStringLiteral("value")));
     }
     if (skipped > 0)
         *problem = QStringLiteral("%1 data entries without a name").arg(skipped);
     return fields;
+}
+
+bool TemplateFields::isPlainName(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("/\\%?#");
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (forbidden.contains(c) || c.unicode() == 0)
+            return false;
+    }
+    return true;
+}
+
+QJsonObject TemplateFields::container(const QString &dataDirectory, const QString &scene)
+{
+    const QString data =
+        orvane::localPath(dataDirectory, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (data.isEmpty() || !isPlainName(scene))
+        return {};
+    QFile file(QDir(data).filePath(scene + QLatin1Char('/') + scene + QStringLiteral(".gfxc")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.read(1024 * 1024)).object();
+}
+
+QVariant TemplateFields::cueData(const QJsonObject &container, const QVariant &dskData)
+{
+    return isEmpty(dskData) ? container.value(QStringLiteral("template_params")).toVariant() : dskData;
 }
 
 namespace {

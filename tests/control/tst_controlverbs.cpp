@@ -32,6 +32,7 @@ private slots:
         QTest::newRow("data null") << QByteArray("{\"do\":\"cue\",\"data\":null}") << "data is not an object";
         QTest::newRow("update without data")
             << QByteArray("{\"do\":\"update\",\"layer\":2}") << "data is not an object";
+        QTest::newRow("scene without scene") << QByteArray("{\"do\":\"scene\",\"layer\":2}") << "scene names no scene";
     }
 
     void faults()

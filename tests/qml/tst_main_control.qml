@@ -12,6 +12,9 @@ MainWindowTestCase {
         id: port
         property int layerCount: 0
         property var scenes: []
+        property var queues
+        property var renders
+        property string dataDirectory
         property var answers: []
         property var events: []
         signal request(int connection, string peer, var request)

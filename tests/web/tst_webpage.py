@@ -57,7 +57,7 @@ class Control:
 class Orvane:
     """The program in a home of its own, once its scenes answer on the control port."""
 
-    def __init__(self, token=None, extra=()):
+    def __init__(self, token=None, extra=(), scenes=None):
         self.web, self.control = free_port(), free_port()
         self.home = tempfile.mkdtemp(dir=TMP, prefix="webpage-")
         env = dict(os.environ)
@@ -65,6 +65,15 @@ class Orvane:
                           ("XDG_CACHE_HOME", "cache"), ("logDir", "log")):
             env[name] = os.path.join(self.home, sub)
             os.makedirs(env[name])
+        if scenes:  # a data directory holding these scenes' containers
+            data = os.path.join(self.home, "scenes")
+            for scene, container in scenes.items():
+                os.makedirs(os.path.join(data, scene))
+                with open(os.path.join(data, scene, scene + ".gfxc"), "w") as f:
+                    json.dump(dict(container, graphics_id=scene), f)
+            os.makedirs(os.path.join(env["XDG_DATA_HOME"], "Quarnet", "Orvane"))
+            with open(os.path.join(env["XDG_DATA_HOME"], "Quarnet", "Orvane", "output_config.json"), "w") as f:
+                json.dump({"directory": data}, f)
         env.pop("ORVANE_CONTROL_TOKEN", None)
         if token:
             env["ORVANE_CONTROL_TOKEN"] = token
@@ -93,9 +102,9 @@ class Orvane:
     def url(self, path="/"):
         return "http://127.0.0.1:%d%s" % (self.web, path)
 
-    def trace(self):
+    def trace(self, last=3000):
         with open(self.log.name, "rb") as f:
-            return f.read().decode(errors="replace")[-3000:]
+            return f.read().decode(errors="replace")[-last:]
 
     def stop(self):
         self.process.kill()
@@ -152,6 +161,29 @@ def exchange(page, message):
         ws.onclose = (e) => done(e.code);""", message)
 
 
+def accent(page, colour):
+    """The lower third's accent bar in the page's program picture is mostly `colour` (0 red,
+    1 green): that channel well above the others on average."""
+    rgb = page.execute_script("""
+        const image = document.querySelector('[data-program-image]'), canvas = document.createElement('canvas');
+        if (!image.complete || !image.naturalWidth) return null;
+        [canvas.width, canvas.height] = [image.naturalWidth, image.naturalHeight];
+        const g = canvas.getContext('2d'), s = canvas.width / 1920, sum = [0, 0, 0];
+        g.drawImage(image, 0, 0);
+        // the bar: x 192 to 204 and y 796 to 972 of 1920 x 1080
+        const d = g.getImageData(Math.round(193 * s), Math.round(820 * s), 2, Math.round(120 * s)).data;
+        d.forEach((v, i) => { if (i % 4 < 3) sum[i % 4] += v / (d.length / 4); });
+        return sum;""")
+    return rgb is not None and all(rgb[colour] > rgb[c] + 60 for c in range(3) if c != colour)
+
+
+# a lower third and a score (whose template offers the trigger "period")
+TEMPLATE_SCENES = {"SCENE-03": {"template_name": "lower-third", "template_params": [
+                       {"name": "name", "value": "Ada"}, {"name": "title", "value": "Mathematician"},
+                       {"name": "accent", "value": "#f2a900"}]},
+                   "SCENE-04": {"template_name": "score", "template_params": {"home": "RED", "away": "BLU"}}}
+
+
 def test_play_tally_and_refusal(orvane, first, second):
     open_page(first, orvane)
     open_page(second, orvane)
@@ -190,6 +222,44 @@ def test_play_tally_and_refusal(orvane, first, second):
     assert control.ask({"do": "state"})["layers"][3]["loaded"] is False
     # the page's requests are traced with the peer, as the control port's are
     assert "(web)" in orvane.trace() and '"do":"cue"' in orvane.trace()
+
+    # the lower third on a tile: the form holds its scene's fields and values, in their order
+    two = tile(first, 2)
+    Select(two.find_element(By.CSS_SELECTOR, "select[data-scene]")).select_by_value("SCENE-03")
+    two.find_element(By.CSS_SELECTOR, '[data-do="play"]').click()
+    two.find_element(By.CSS_SELECTOR, "details.data summary").click()
+    fields = lambda page: [(i.get_attribute("name"), i.get_attribute("value"))
+                           for i in tile(page, 2).find_elements(By.CSS_SELECTOR, "[data-fields] input")]
+    wait_for(lambda: fields(first) == [("name", "Ada"), ("title", "Mathematician"), ("accent", "#f2a900")],
+             "the scene's fields in the form")
+    wait_for(lambda: accent(first, 0), "the orange accent in the program picture")
+    # the producer corrects the name (a wider plate) and the colour and presses Update: the
+    # template on air takes them, in place, and the other page shows them
+    for name, value in (("name", "Ada Lovelace"), ("accent", "#00ff00")):
+        two.find_element(By.CSS_SELECTOR, "input[name=%s]" % name).clear()
+        two.find_element(By.CSS_SELECTOR, "input[name=%s]" % name).send_keys(value)
+    two.find_element(By.CSS_SELECTOR, '[data-do="update"]').click()
+    wait_for(lambda: accent(first, 1), "the green accent on air")
+    wait_for(lambda: ("accent", "#00ff00") in fields(second), "the new data on the other page")
+
+    # a scene whose template offers triggers: Continue sends the one chosen
+    seven = tile(first, 7)
+    Select(seven.find_element(By.CSS_SELECTOR, "select[data-scene]")).select_by_value("SCENE-04")
+    seven.find_element(By.CSS_SELECTOR, '[data-do="play"]').click()
+    triggers = seven.find_element(By.CSS_SELECTOR, "select[data-trigger]")
+    wait_for(triggers.is_displayed, "the score's triggers")
+    assert [(o.get_attribute("value"), o.text) for o in Select(triggers).options] == [("period", "Next period")]
+    seven.find_element(By.CSS_SELECTOR, '[data-do="continue"]').click()
+    wait_for(lambda: '"do":"continue","layer":7,"scene":"SCENE-04","trigger":"period"' in orvane.trace(10**8),
+             "Continue with the trigger")
+
+    # a Play in the window itself (its F2 on the operator's selection) lights the pages' lamps
+    assert control.ask({"do": "select", "layer": 8, "scene": "SCENE-05"})["ok"]
+    window = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(orvane.process.pid)],
+                            capture_output=True, text=True, check=True).stdout.split()[0]
+    subprocess.run(["xdotool", "windowfocus", "--sync", window], check=True)
+    subprocess.run(["xdotool", "key", "F2"], check=True)
+    wait_for(lambda: lamp(first, 8) == "true" and lamp(second, 8) == "true", "the lamps of the window's Play")
     control.close()
 
 
@@ -257,14 +327,14 @@ def test_token(orvane, page):
 
 def main():
     failures = 0
-    tests = (("play, tally and refusal", None, (), 2, test_play_tally_and_refusal),
+    tests = (("play, tally, data and refusal", None, ("--output", "fakesink"), 2, test_play_tally_and_refusal),
              ("bad requests and the program picture", None, ("--output", "fakesink"), 1, test_bad_requests),
              ("token", "s3cret-token", (), 1, test_token))
     only = sys.argv[1:]
     for name, token, extra, pages, test in tests:
         if only and test.__name__ not in only:
             continue
-        orvane = Orvane(token, extra)
+        orvane = Orvane(token, extra, TEMPLATE_SCENES)
         browsers = [browser() for _ in range(pages)]
         try:
             test(orvane, *browsers)

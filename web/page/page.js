@@ -6,6 +6,7 @@ const page = {
   socket: null,
   nextId: 1,
   pending: new Map(),   // id -> what the request was, for its answer
+  sceneAsked: new Map(), // id of a "scene" request -> the layer whose form it fills
   tiles: new Map(),     // layer number -> tile element
   scenes: [],
   selected: 0,          // layer number of the selected tile
@@ -19,11 +20,11 @@ const tokenKey = "orvane.token";
 
 function send(request, what) {
   if (!page.socket || page.socket.readyState !== WebSocket.OPEN)
-    return false;
+    return 0;
   const id = page.nextId++;
   page.pending.set(id, what || request.do);
   page.socket.send(JSON.stringify(Object.assign({ id: id }, request)));
-  return true;
+  return id;
 }
 
 function showMessage(text) {
@@ -96,7 +97,9 @@ function askToken(why) {
 // ---- Answers
 function onAnswer(answer) {
   const what = page.pending.get(answer.id);
+  const sceneOf = page.sceneAsked.get(answer.id);
   page.pending.delete(answer.id);
+  page.sceneAsked.delete(answer.id);
   if (what === "hello") {
     if (answer.ok) {
       started();
@@ -119,6 +122,8 @@ function onAnswer(answer) {
     showState(answer);
   else if (what === "scenes")
     showScenes(answer.scenes || []);
+  else if (sceneOf)
+    showScene(tileOf(sceneOf), answer);
 }
 
 function showState(state) {
@@ -132,10 +137,12 @@ function showState(state) {
     const select = $("select[data-scene]", tile);
     if (document.activeElement !== select && layer.scene)
       select.value = layer.scene;
-    if (layer.data && typeof layer.data === "object" && !Array.isArray(layer.data))
-      fillFields(tile, layer.data);
-    else if (!$("[data-fields]", tile).children.length)
-      fillFields(tile, rememberedFields(layer.scene));
+    // the scene's data and triggers again when the tile's scene or its layer's status changed
+    const seen = [select.value, layer.scene, layer.loaded, layer.status].join("|");
+    if (tile.dataset.seen !== seen) {
+      tile.dataset.seen = seen;
+      askScene(layer.layer);
+    }
   }
   if (!page.selected && state.layers && state.layers.length)
     select(state.current && state.current.layer ? state.current.layer : state.layers[0].layer);
@@ -178,6 +185,10 @@ function onEvent(event) {
     refreshState();
   } else if (event.event === "problem") {
     addProblem(event);
+  } else if (event.event === "data") {
+    // a template's data changed on air (from any page or client): its forms show it again
+    for (const layer of event.layer ? [event.layer] : page.tiles.keys())
+      askScene(layer);
   }
 }
 
@@ -218,19 +229,13 @@ function tileOf(layer) {
     e.preventDefault();
     update(layer);
   });
-  $("[data-add-field]", tile).addEventListener("click", () => addField(tile));
-  $("[data-new-field]", tile).addEventListener("keydown", (e) => {
-    if (e.key === "Enter") {
-      e.preventDefault();
-      addField(tile);
-    }
-  });
+  $("select[data-scene]", tile).addEventListener("change", () => askScene(layer));
+  page.tiles.set(layer, tile);
   fillScenes(tile);
   // tiles stay in layer order whatever order they are made in
   const layers = $("[data-layers]");
   const after = [...layers.children].find((t) => Number(t.dataset.layer) > layer);
   layers.insertBefore(tile, after || null);
-  page.tiles.set(layer, tile);
   return tile;
 }
 
@@ -259,56 +264,70 @@ function command(layer, what) {
   const scene = $("select[data-scene]", tile).value;
   if (scene && what !== "stop" && what !== "eject")
     request.scene = scene;
+  const trigger = $("select[data-trigger]", tile);
+  if (what === "continue" && !trigger.hidden && trigger.value)
+    request.trigger = trigger.value;
   send(request, (commandNames[what] || what) + " on layer " + layer);
 }
 
-// ---- The template's data: one input per field
-function fieldInput(tile, name, value) {
-  const fields = $("[data-fields]", tile);
-  let input = [...fields.querySelectorAll("input")].find((i) => i.name === name);
-  if (!input) {
-    const label = document.createElement("label");
-    const caption = document.createElement("span");
-    caption.textContent = name;
-    input = document.createElement("input");
-    input.name = name;
-    label.append(caption, input);
-    fields.append(label);
-  }
-  if (value !== undefined && document.activeElement !== input)
-    input.value = typeof value === "string" ? value : JSON.stringify(value);
-  return input;
-}
-
-function fillFields(tile, data) {
-  for (const [name, value] of Object.entries(data))
-    fieldInput(tile, name, value);
-}
-
-function rememberedFields(scene) {
-  const names = JSON.parse(localStorage.getItem("orvane.fields." + scene) || "[]");
-  return Object.fromEntries(names.map((n) => [n, undefined]));
-}
-
-function addField(tile) {
-  const input = $("[data-new-field]", tile);
-  const name = input.value.trim();
-  if (!name)
+// ---- The scene's data (one input per field of its template) and its triggers
+function askScene(layer) {
+  const scene = $("select[data-scene]", tileOf(layer)).value;
+  if (!scene || !page.ready)
     return;
-  fieldInput(tile, name).focus();
-  input.value = "";
-  const scene = $("select[data-scene]", tile).value || $(".scene-name", tile).textContent;
-  if (scene) {
-    const names = Object.keys(rememberedFields(scene));
-    if (!names.includes(name))
-      localStorage.setItem("orvane.fields." + scene, JSON.stringify(names.concat(name)));
+  const id = send({ do: "scene", scene: scene, layer: layer }, "Data of layer " + layer);
+  if (id)
+    page.sceneAsked.set(id, layer);
+}
+
+function showScene(tile, answer) {
+  if (answer.scene !== $("select[data-scene]", tile).value)
+    return; // another scene was chosen meanwhile: its own answer follows
+  const fields = $("[data-fields]", tile);
+  const given = answer.fields || [];
+  // another scene or other fields: new inputs; the same keep theirs (and the focus)
+  const names = (list) => list.map((field) => field.name).join("\n");
+  if (tile.dataset.formScene !== answer.scene || names([...fields.querySelectorAll("input")]) !== names(given)) {
+    tile.dataset.formScene = answer.scene;
+    fields.replaceChildren(...given.map((field) => {
+      const label = document.createElement("label");
+      const caption = document.createElement("span");
+      caption.textContent = field.name;
+      const input = document.createElement("input");
+      input.name = field.name;
+      input.addEventListener("input", () => { input.dataset.edited = "true"; });
+      label.append(caption, input);
+      return label;
+    }));
   }
+  given.forEach((field, i) => {
+    const input = $("input", fields.children[i]);
+    if (input === document.activeElement || input.dataset.edited)
+      return; // what the producer has typed and not yet sent stays
+    // a number, a list or an object goes back as JSON; text as it is typed
+    const text = typeof field.value === "string";
+    input.value = text ? field.value : JSON.stringify(field.value);
+    input.dataset.json = text ? "" : "true";
+  });
+  // Update gives the template on the layer new data: only while the form shows the layer's scene
+  $("[data-do=update]", tile).disabled = answer.scene !== $(".scene-name", tile).textContent;
+  const triggers = $("select[data-trigger]", tile);
+  const chosen = triggers.value;
+  triggers.replaceChildren(...(answer.triggers || []).map((t) => new Option(t.title, t.id)));
+  triggers.hidden = !triggers.options.length;
+  if ([...triggers.options].some((o) => o.value === chosen))
+    triggers.value = chosen;
 }
 
 function update(layer) {
   const data = {};
-  for (const input of $("[data-fields]", tileOf(layer)).querySelectorAll("input"))
+  for (const input of $("[data-fields]", tileOf(layer)).querySelectorAll("input")) {
+    delete input.dataset.edited;
     data[input.name] = input.value;
+    if (input.dataset.json) {
+      try { data[input.name] = JSON.parse(input.value); } catch (e) { /* sent as the text typed */ }
+    }
+  }
   showMessage("");
   send({ do: "update", layer: layer, data: data }, "Update on layer " + layer);
 }
