@@ -88,12 +88,18 @@ Item {
     function next(trigger) { return view.next(trigger === undefined || trigger === null ? "" : String(trigger)) }
 
     // New data while the template is on air; kept as the layer's data. False without a template.
+    // Some of the fields change only those: the others stay as they are on air, also for a later
+    // Cue of the scene and for a template's update(data), which gets the whole data.
     function takeData(data) {
         if (!hasTemplate)
             return false
+        if (isFieldMap(data) && isFieldMap(d.current))
+            data = Object.assign({}, d.current, data)
         d.current = data
         return view.takeData(data)
     }
+
+    function isFieldMap(v) { return !!v && typeof v === "object" && !Array.isArray(v) }
 
     function reset() {
         limit.stop()

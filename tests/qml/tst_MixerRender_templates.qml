@@ -105,6 +105,7 @@ LayerHost {
             cue(r, "LIVE")
             tryCompare(r.graphic, "hasTemplate", true)
             compare(r.graphic.fields.tint, "#00ffff")
+            compare(r.graphic.fields.count, "many", "the fields the update left out stay")
 
             // data carried by the Cue itself wins over the container's, as text or as an object
             cue(r, "LIVE", JSON.stringify([{ name: "tint", value: "#ff00ff" }]))
