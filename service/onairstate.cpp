@@ -264,10 +264,24 @@ void OnAirState::watchLayer(QObject *render)
         if (property.hasNotifySignal())
             connect(render, property.notifySignal(), this, keep, Qt::UniqueConnection);
     }
+    // the data of a template on air changes without a Cue (an update)
+    if (QObject *graphic = render->property("graphic").value<QObject *>()) {
+        const QMetaObject *graphicMeta = graphic->metaObject();
+        m_layerOf.insert(graphic, render);
+        for (const char *name : {"fields", "hasTemplate"}) {
+            const QMetaProperty property = graphicMeta->property(graphicMeta->indexOfProperty(name));
+            if (property.hasNotifySignal())
+                connect(graphic, property.notifySignal(), this, keep, Qt::UniqueConnection);
+        }
+    }
     keepLayer(render);
 }
 
-void OnAirState::layerChanged() { keepLayer(sender()); }
+void OnAirState::layerChanged()
+{
+    QObject *from = sender();
+    keepLayer(m_layerOf.contains(from) ? m_layerOf.value(from).data() : from);
+}
 
 void OnAirState::keepLayer(QObject *render)
 {
@@ -279,7 +293,16 @@ void OnAirState::keepLayer(QObject *render)
         clearLayer(layer);
         return;
     }
-    // the data of the newest Cue the layer has passed on
+    // the data on air: a template's fields (with what updates changed), else the data of the
+    // newest Cue the layer has passed on
+    const QObject *graphic = render->property("graphic").value<QObject *>();
+    const QVariant fields =
+        graphic && graphic->property("hasTemplate").toBool() ? graphic->property("fields") : QVariant();
+    const QVariant map = fields.value<QJSValue>().isObject() ? fields.value<QJSValue>().toVariant() : fields;
+    if (map.userType() == QMetaType::QVariantMap) {
+        setLayer(layer, scene, QJsonValue::fromVariant(map), render->property("visible").toBool());
+        return;
+    }
     QJsonValue data = QString();
     const QJSValue passed = render->property("queues").value<QJSValue>();
     for (int i = passed.property(QStringLiteral("length")).toInt() - 1; i >= 0; --i) {

@@ -16,7 +16,9 @@
 // File format (written indented; keys other than these are ignored when read):
 //   {"version": 1, "box": N, "layers": [{"layer": L, "scene": "SCENE-02", "data": <any JSON>,
 //    "playing": true}, ...]}
+#include <QHash>
 #include <QJsonValue>
+#include <QPointer>
 #include <QMap>
 #include <QObject>
 #include <QString>
@@ -62,7 +64,8 @@ public:
     Q_INVOKABLE QVariantMap restorePlan(const QVariantList &queues, int layerCount);
 
     // Keeps what a layer of the window shows from now on: its scene (`name` while `isLoaded`),
-    // the data of its newest Cue passed on (`queues`, each {"js": record}) and whether it plays
+    // its data (its template's `graphic.fields` while it has one, with what updates changed; else
+    // the data of its newest Cue passed on, `queues`, each {"js": record}) and whether it plays
     // (`visible`). A layer that goes away (the window closing) changes nothing of what was on air.
     Q_INVOKABLE void watchLayer(QObject *render);
 
@@ -109,6 +112,7 @@ private:
     bool m_closed = false;
     QByteArray m_written;      // the content last written (or read), so that no change writes nothing
     QMap<int, Layer> m_layers; // what is on air now
-    QMap<int, Layer> m_plan;   // what was on air at the end of the last run (with --restore)
+    QHash<QObject *, QPointer<QObject>> m_layerOf; // a layer's graphic -> the layer
+    QMap<int, Layer> m_plan;                       // what was on air at the end of the last run (with --restore)
     QStringList m_problems;
 };

@@ -220,6 +220,14 @@ private slots:
     {
         const quint16 port = freePort();
         const QProcessEnvironment env = OrvaneProcess::environment(home());
+        // a lower third whose name is corrected on air: the correction is what comes back
+        const QString third = dataDir() + "/Layers/SCENE-08";
+        QVERIFY(QDir().mkpath(third));
+        QFile container(third + "/SCENE-08.gfxc");
+        QVERIFY(container.open(QIODevice::WriteOnly));
+        container.write(R"({"graphics_id":"SCENE-08","template_name":"lower-third","template_params":)"
+                        R"([{"name":"name","value":"Ada"},{"name":"title","value":"Guest"}]})");
+        container.close();
         QVERIFY(m_run.start(program, {"--control", QString::number(port)}, env));
         std::unique_ptr<LineClient> c = connectWhenReady(port);
         QVERIFY2(c, qPrintable(m_run.output()));
@@ -227,8 +235,11 @@ private slots:
         c->ask(R"({"do":"play","layer":6,"scene":"SCENE-05"})");
         c->ask(R"({"do":"cue","layer":4,"scene":"SCENE-07","record":{"type":"DSK_Cue","params":)"
                R"({"graphics_id":"SCENE-07","dsk_data":{"title":"Kept"}}}})");
+        c->ask(R"({"do":"cue","layer":9,"scene":"SCENE-08"})");
         const QString state = dataDir() + "/onair.json";
-        QTRY_VERIFY_WITH_TIMEOUT(readFile(state).contains("\"Kept\""), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(state).contains("\"Guest\""), 10000);
+        QCOMPARE(c->ask(R"({"do":"update","layer":9,"data":{"name":"Ada King"}})").value("ok").toBool(), true);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(state).contains("\"Kept\"") && readFile(state).contains("Ada King"), 10000);
         m_run.kill();
         QString text = readFile(state); // a scene gone meanwhile: its layer stays off
         QFile changed(state);
@@ -247,7 +258,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             readFile(logDir() + "/Errors.txt")
                 .contains("Warning Layer 6 showed SCENE-55 before the restart, which no longer exists: not restored\n"
-                          "2. Warning Restored 2 layers after a restart\n"),
+                          "2. Warning Restored 3 layers after a restart\n"),
             10000);
         QStringList loaded; // layer, scene, on air
         for (const QJsonValue &v : c->ask(R"({"do":"state"})").value("layers").toArray()) {
@@ -256,8 +267,10 @@ private slots:
                               .arg(v["layer"].toInt())
                               .arg(v["scene"].toString(), v["onAir"].toVariant().toString());
         }
-        QCOMPARE(loaded, QStringList({"3 SCENE-02 true", "4 SCENE-07 false"}));
+        QCOMPARE(loaded, QStringList({"3 SCENE-02 true", "4 SCENE-07 false", "9 SCENE-08 false"}));
         QVERIFY(readFile(state).contains("\"Kept\""));
+        const QJsonArray fields = c->ask(R"({"do":"scene","layer":9,"scene":"SCENE-08"})").value("fields").toArray();
+        QCOMPARE(fields.at(0)["value"].toString() + "/" + fields.at(1)["value"].toString(), "Ada King/Guest");
         // a frame written after the restore: the yellow box of layer 3, not the green one of the cued
         // layer 4 nor the blue one of layer 6
         const uint before = QDir(frames).count();
