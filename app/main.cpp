@@ -243,6 +243,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     if (ProgramOptions::headlessRequested(argc, argv))
         useHeadlessPlatform();
+    else
+        // the windows' scene graphs share the program output's textures: the feed windows and the
+        // preview draw its frames as they are, without copies
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
 
     QGuiApplication app(argc, argv);
     // the display-less platform takes the stop signals for its console (and ends the process

@@ -722,6 +722,37 @@ void outputTimingFigures(const Config &c, Results &res)
     res.rows << late << delay << delayMax << lateHidden << cpuHidden;
 }
 
+// 11l-11n: a clean feed window open (--output fakesink, 12 placeholders shown), the views drawing
+// the output's textures against the same run with copies (no shared OpenGL context): what handing
+// a frame to the views costs the clock thread, the feed window's work per frame on its render
+// thread, and the process's CPU time per output frame.
+void outputFeedFigures(const Config &c, Results &res)
+{
+    progress("program output: a feed window from shared textures against copies (figure 11)");
+    Row publish{"11l", "Handing one output frame to the views (clock thread), mean", "copies", "ms", {}, {}};
+    Row feed{"11m", "Feed window's sync and draw per frame (its render thread), median", "copies", "ms", {}, {}};
+    Row cpu{"11n", "CPU time of the process per output frame, a feed window open", "copies", "ms", {}, {}};
+    const QStringList args{"--output", "fakesink", "--seconds", QString::number(c.renderSeconds)};
+    for (int run = 0; run < c.outputRuns; ++run) {
+        const QJsonObject shared = host("outputFeed", args);
+        const QJsonObject copies = host("outputFeed", args + QStringList{"--views", "copies"});
+        if (shared.isEmpty() || copies.isEmpty() || fromJson(shared.value("feedWorkMs")).empty()
+            || fromJson(copies.value("feedWorkMs")).empty()) {
+            res.failed = true;
+            return;
+        }
+        if (!shared.value("sharesTextures").toBool() || copies.value("sharesTextures").toBool())
+            res.problems << QStringLiteral("feed window: the shared run did not share or the copies run did");
+        publish.value.push_back(shared.value("publishMs").toDouble());
+        publish.base.push_back(copies.value("publishMs").toDouble());
+        feed.value.push_back(median(fromJson(shared.value("feedWorkMs"))));
+        feed.base.push_back(median(fromJson(copies.value("feedWorkMs"))));
+        cpu.value.push_back(shared.value("cpuMsPerFrame").toDouble());
+        cpu.base.push_back(copies.value("cpuMsPerFrame").toDouble());
+    }
+    res.rows << publish << feed << cpu;
+}
+
 // The CPU time (user and system) the process `pid` has used so far, in ms.
 double processCpuMs(qint64 pid)
 {
@@ -1203,6 +1234,7 @@ int runDriver(int argc, char *argv[])
         {"templates", templateFigures},
         {"outputWork", outputWorkFigures},
         {"outputTiming", outputTimingFigures},
+        {"outputFeed", outputFeedFigures},
         {"web", webFigures},
         {"headless", headlessFigures},
         {"restart", restartFigures}};

@@ -18,6 +18,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QQmlApplicationEngine>
+#include <QQmlComponent>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
@@ -150,9 +151,10 @@ struct Options
     double seconds = 10;
     QList<int> checkpoints;
     QString clip;
-    QString output;   // a pipeline for the program output (--output), empty for none
-    int pages = 0;    // web: the browser pages to wait for
-    QString portFile; // web: where the page's port is written
+    QString output;                           // a pipeline for the program output (--output), empty for none
+    QString views = QStringLiteral("shared"); // "copies": the windows share no OpenGL context (copies)
+    int pages = 0;                            // web: the browser pages to wait for
+    QString portFile;                         // web: where the page's port is written
 };
 
 Options parse(int argc, char *argv[])
@@ -176,6 +178,8 @@ Options parse(int argc, char *argv[])
             o.clip = value;
         else if (key == "--output")
             o.output = value;
+        else if (key == "--views")
+            o.views = value;
         else if (key == "--pages")
             o.pages = value.toInt();
         else if (key == "--port-file")
@@ -1105,6 +1109,67 @@ QJsonObject playToOutput(Window &w, ProgramOutput &output, const Options &o)
     out.insert(QStringLiteral("problems"), QJsonArray::fromStringList(problems));
     return out;
 }
+// Figures 11j-11l: a clean feed window of the program output open beside the window, every layer
+// shown: what handing a frame to the views costs the clock thread, the feed window's own work per
+// frame (sync and draw on its render thread) and the process's CPU time per output frame.
+QJsonObject feedWindowCost(QQmlApplicationEngine &engine, Window &w, ProgramOutput &output, const Options &o)
+{
+    QJsonObject out;
+    QQmlComponent component(&engine);
+    component.setData("import QtQuick 2.12\nimport ProgramFeed 1.0\nFeedWindow { width: 960; height: 540 }", QUrl());
+    std::unique_ptr<QObject> made(component.create());
+    auto *feed = qobject_cast<QQuickWindow *>(made.get());
+    if (!feed) {
+        out.insert(QStringLiteral("problems"),
+                   QJsonArray{QStringLiteral("no feed window: ") + component.errorString()});
+        return out;
+    }
+    feed->setProperty("output", QVariant::fromValue<QObject *>(&output));
+    feed->show();
+    w.selectScene(0);
+    for (int i = 0; i < w.layers(); ++i) {
+        w.selectLayer(i);
+        w.send(QStringLiteral("DSK_Play"));
+    }
+    pump(2000);
+    // set and read on the feed's render thread, then read here once it has stopped measuring
+    std::mutex lock;
+    std::vector<double> work;
+    qint64 began = 0;
+    bool measuring = true;
+    QObject::connect(
+        feed, &QQuickWindow::beforeSynchronizing, feed, [&] { began = clockNs.nsecsElapsed(); }, Qt::DirectConnection);
+    QObject::connect(
+        feed, &QQuickWindow::afterRendering, feed,
+        [&] {
+            std::lock_guard<std::mutex> hold(lock);
+            if (measuring && began)
+                work.push_back((clockNs.nsecsElapsed() - began) / 1e6);
+        },
+        Qt::DirectConnection);
+    const auto cpuMs = [] {
+        struct timespec t;
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    };
+    const double cpu = cpuMs();
+    const long long sent = output.framesSent();
+    pump(static_cast<int>(o.seconds * 1000));
+    const double frames = double(std::max(1LL, output.framesSent() - sent));
+    out.insert(QStringLiteral("cpuMsPerFrame"), (cpuMs() - cpu) / frames);
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        measuring = false;
+        out.insert(QStringLiteral("feedWorkMs"), toJson(work));
+        out.insert(QStringLiteral("feedFramesPerOutputFrame"), double(work.size()) / frames);
+    }
+    out.insert(QStringLiteral("publishMs"), output.publishMs());
+    out.insert(QStringLiteral("sharesTextures"), output.sharesTextures());
+    feed->close();
+    made.reset();
+    return out;
+}
+
 // Traces go to this file from now on; false when it cannot be written.
 bool traceTo(const QString &path)
 {
@@ -1170,6 +1235,9 @@ int runHost(int argc, char *argv[])
 
     VideoPlayback videoPlayback; // as the program: a video start must not hold the other layers
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    // as the program: the windows draw the program output's textures (unless measuring the copies)
+    if (o.views != QLatin1String("copies"))
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
     QGuiApplication app(argc, argv);
     setOrvaneIdentity();
     // the program output as the program makes it for --output
@@ -1237,6 +1305,8 @@ int runHost(int argc, char *argv[])
         result = outputLateness(w, *output, o);
     else if (o.mode == QLatin1String("outputDelay") && output)
         result = playToOutput(w, *output, o);
+    else if (o.mode == QLatin1String("outputFeed") && output)
+        result = feedWindowCost(engine, w, *output, o);
     else {
         std::fprintf(stderr, "unknown mode %s\n", qPrintable(o.mode));
         return 2;

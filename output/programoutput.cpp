@@ -56,8 +56,11 @@ void ProgramOutput::setSource(QQuickItem *item)
     if (item == m_source || m_finished)
         return;
     if (m_source && m_renderer) {
-        // a new composite replaces the old one: the old goes back to the window as it was
+        // a new composite replaces the old one: the old goes back to the window as it was, and
+        // the textures of its frames go with its renderer
+        forgetTextures();
         m_renderer->stop();
+        forgetTextures(); // and those of the frame it finished meanwhile
         m_renderer.reset();
     }
     m_source = item;
@@ -78,6 +81,10 @@ void ProgramOutput::setSource(QQuickItem *item)
             Qt::QueuedConnection);
         return;
     }
+    m_shares = m_renderer->sharesTextures();
+    qInfo().noquote() << (m_shares ? QStringLiteral("The program's views draw its frames from its own textures")
+                                   : QStringLiteral("The program's views show copies of its frames (no shared "
+                                                    "OpenGL context)"));
     m_renderer->setScene(item);
     if (!m_clock.joinable())
         m_clock = std::thread([this] { run(); });
@@ -90,6 +97,30 @@ void ProgramOutput::setViewed(bool viewed)
         return;
     m_viewed = viewed;
     emit viewedChanged();
+}
+
+ProgramViewSource::Texture ProgramOutput::viewTexture() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_viewTexture;
+}
+
+void ProgramOutput::holdViewCopies(bool hold) { m_copyHolders += hold ? 1 : -1; }
+
+bool ProgramOutput::copiesWanted() const { return m_viewed || (m_copyHolders > 0 && !m_shares); }
+
+// GUI thread, before the renderer that drew them stops: no view takes those textures any more.
+void ProgramOutput::forgetTextures()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_viewTexture = Texture();
+        for (auto &frame : m_ready)
+            frame->texture = 0;
+        if (m_current)
+            m_current->texture = 0;
+    }
+    emit frameNumberChanged(); // the views let go of the texture they show
 }
 
 QImage ProgramOutput::viewImage(int *number) const
@@ -110,6 +141,8 @@ void ProgramOutput::requestFrame()
         if (m_ready.size() > ahead)
             return; // the frames of this tick and the next are drawn
     }
+    // the pixels only for those that take them: with shared textures the views need none
+    m_renderer->setReadBack(!m_pipelines.empty() || copiesWanted());
     // before the atlas has its size (the first moments of the window) nothing can be drawn yet;
     // a frame still being drawn asks for the next when it is done
     if (!m_renderer->frame() && m_reads == 0)
@@ -182,7 +215,7 @@ void ProgramOutput::run()
                 fresh = !m_ready.empty();
                 if (fresh) {
                     if (m_current)
-                        m_spares.push_back(std::move(m_current));
+                        retire(std::move(m_current));
                     m_current = std::move(m_ready.front());
                     m_ready.pop_front();
                 }
@@ -199,6 +232,21 @@ void ProgramOutput::run()
     m_lastBuffer = nullptr;
 }
 
+// Clock thread, under m_mutex: the frame that left the air. Its texture may still be drawn by a
+// window that took it just before: it is drawn again only after `cooling` more frames.
+void ProgramOutput::retire(std::unique_ptr<Raw> frame)
+{
+    if (!m_shares) {
+        m_spares.push_back(std::move(frame));
+        return;
+    }
+    m_cooling.push_back(std::move(frame));
+    while (m_cooling.size() > cooling) {
+        m_spares.push_back(std::move(m_cooling.front()));
+        m_cooling.pop_front();
+    }
+}
+
 void ProgramOutput::sendTick(long long index, bool fresh)
 {
     ++m_sent;
@@ -209,7 +257,7 @@ void ProgramOutput::sendTick(long long index, bool fresh)
     }
     if (!m_pipelines.empty())
         pushToPipelines(index, fresh);
-    if (fresh && m_viewed)
+    if (fresh)
         publishView(index);
     const long long perMinute = (60LL * m_fpsNumerator + m_fpsDenominator / 2) / m_fpsDenominator;
     if (m_minuteSent >= perMinute)
@@ -253,21 +301,35 @@ void ProgramOutput::pushToPipelines(long long index, bool fresh)
     m_lastBuffer = buffer;
 }
 
-// The frame for the feed windows, handed to the GUI thread.
+// The frame on air for the views: its texture where they share it, a copy where it is wanted
+// (and read back); the views are told on the GUI thread.
 void ProgramOutput::publishView(long long index)
 {
-    QImage view(m_current->width, m_current->height, QImage::Format_RGBA8888_Premultiplied);
-    const size_t row = static_cast<size_t>(m_current->width) * 4;
-    for (int y = 0; y < m_current->height; ++y)
-        std::memcpy(view.scanLine(y), m_current->data.data() + row * static_cast<size_t>(m_current->height - 1 - y),
-                    row);
+    const bool copy = copiesWanted() && !m_current->data.empty();
+    if (!copy && !m_shares)
+        return;
+    const auto began = Clock::now();
+    const int number = static_cast<int>(index & 0x7fffffff);
+    QImage view;
+    if (copy) {
+        view = QImage(m_current->width, m_current->height, QImage::Format_RGBA8888_Premultiplied);
+        const size_t row = static_cast<size_t>(m_current->width) * 4;
+        for (int y = 0; y < m_current->height; ++y)
+            std::memcpy(view.scanLine(y), m_current->data.data() + row * static_cast<size_t>(m_current->height - 1 - y),
+                        row);
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_view = view;
-        m_viewNumber = static_cast<int>(index & 0x7fffffff);
+        if (copy) {
+            m_view = view;
+            m_viewNumber = number;
+        }
+        if (m_shares && m_current->texture)
+            m_viewTexture = Texture{m_current->texture, QSize(m_current->width, m_current->height), number};
     }
-    QMetaObject::invokeMethod(this, "publishFrame", Qt::QueuedConnection,
-                              Q_ARG(int, static_cast<int>(index & 0x7fffffff)));
+    m_publishNs += std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
+    ++m_publishes;
+    QMetaObject::invokeMethod(this, "publishFrame", Qt::QueuedConnection, Q_ARG(int, number));
 }
 
 // Frames sent and late, traced every minute and at exit; a minute with more than 1 % late
@@ -315,9 +377,13 @@ void ProgramOutput::finish(int timeoutMs)
     if (m_finished)
         return;
     m_finished = true;
-    // the atlas goes back to the window before the window's document is destroyed
-    if (m_renderer)
+    // the atlas goes back to the window before the window's document is destroyed; the views
+    // show nothing from now on, the textures going with the renderer
+    if (m_renderer) {
+        forgetTextures();
         m_renderer->stop();
+        forgetTextures(); // and those of the frame it finished meanwhile
+    }
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;

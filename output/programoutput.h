@@ -14,6 +14,12 @@
 // a period (the operator's window syncing, a scene being built) without a late frame; the cost is
 // one period more between a change and the output. After a late frame the frames are drawn back to
 // back until one is ahead again.
+//
+// The views (feed windows, preview) draw the frame on air from its texture where the renderer's
+// context shares with the windows' (ProgramViewSource): the clock thread only publishes the texture.
+// A frame's buffer, and with it its texture, is drawn again only once `cooling` more frames took the
+// air after it: a window that took the texture just before its frame left the air has that long to
+// draw it. Without shared contexts the frames are copied for the views instead.
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -29,21 +35,24 @@
 #include <vector>
 
 #include "programrenderer.h"
+#include "programviewsource.h"
 
 class OutputPipeline;
 
-class ProgramOutput : public QObject
+class ProgramOutput : public QObject, public ProgramViewSource
 {
     Q_OBJECT
+    Q_INTERFACES(ProgramViewSource)
     // set by the window: the composite, its atlas (taken out of the window and drawn here)
     Q_PROPERTY(QQuickItem *source READ source WRITE setSource NOTIFY sourceChanged)
     // read by the window
     Q_PROPERTY(int fpsNumerator READ fpsNumerator CONSTANT)
     Q_PROPERTY(int fpsDenominator READ fpsDenominator CONSTANT)
     Q_PROPERTY(int pipelineCount READ pipelineCount CONSTANT)
-    // number of the latest frame sent; the feed windows show it as image://program/<number>
+    // number of the latest frame published for the views (image://program/<number> for copies)
     Q_PROPERTY(int frameNumber READ frameNumber NOTIFY frameNumberChanged)
-    // set by the window while a feed window or the preview shows the frames (a copy each otherwise)
+    // set while something besides the views reads viewImage() (the web page's picture): every
+    // frame is copied for it
     Q_PROPERTY(bool viewed READ viewed WRITE setViewed NOTIFY viewedChanged)
 
 public:
@@ -63,9 +72,14 @@ public:
     bool viewed() const { return m_viewed; }
     void setViewed(bool viewed);
 
-    // The latest frame, alpha premultiplied; null before the first one. `number` gets its frame
-    // number (frames counted from 0 at the output's start).
-    QImage viewImage(int *number = nullptr) const;
+    // The latest frame copied, alpha premultiplied; null before the first one. `number` gets its
+    // frame number (frames counted from 0 at the output's start). Frames are copied while `viewed`,
+    // or while a view holds copies and the textures cannot be shared.
+    QImage viewImage(int *number = nullptr) const override;
+    Texture viewTexture() const override;
+    void holdViewCopies(bool hold) override;
+    // True once the frames go to the views as shared textures.
+    bool sharesTextures() const { return m_shares; }
     // Frames sent and, of them, late (repeated because the next was not ready in time).
     long long framesSent() const { return m_sent; }
     long long framesLate() const { return m_late; }
@@ -73,6 +87,9 @@ public:
     // thread, and the conversion to straight alpha on the clock thread.
     double readbackMs() const { return m_reads ? m_readNs / 1e6 / m_reads : 0; }
     double conversionMs() const { return m_conversions ? m_conversionNs / 1e6 / m_conversions : 0; }
+    // What handing a frame to the views costs the clock thread, in ms on average over the frames
+    // handed (a copy, or the texture's publication).
+    double publishMs() const { return m_publishes ? m_publishNs / 1e6 / m_publishes : 0; }
 
     // Ends the clock, sends end-of-stream to every pipeline and waits for them, at most
     // `timeoutMs` in all, then stops them. Called once the window is closed; safe to call twice.
@@ -97,6 +114,9 @@ private:
     void sendTick(long long index, bool fresh);
     void pushToPipelines(long long index, bool fresh);
     void publishView(long long index);
+    bool copiesWanted() const;
+    void forgetTextures();
+    void retire(std::unique_ptr<ProgramRenderer::Pixels> frame);
     void minuteReport(bool atExit);
 
     using Raw = ProgramRenderer::Pixels;
@@ -108,6 +128,8 @@ private:
     std::unique_ptr<ProgramRenderer> m_renderer;
     int m_frameNumber = 0;
     std::atomic<bool> m_viewed{false};
+    std::atomic<int> m_copyHolders{0};
+    std::atomic<bool> m_shares{false};
 
     // handed from the render thread to the clock thread under m_mutex
     mutable std::mutex m_mutex;
@@ -115,8 +137,11 @@ private:
     static constexpr size_t ahead = 1;          // frames drawn beyond the one a tick takes
     std::deque<std::unique_ptr<Raw>> m_ready;   // frames read back, oldest first, not yet taken
     std::vector<std::unique_ptr<Raw>> m_spares; // buffers for the next read-backs
+    static constexpr size_t cooling = 2;        // frames on air before a buffer left by the air is drawn again
+    std::deque<std::unique_ptr<Raw>> m_cooling; // buffers that left the air, newest last
     QImage m_view;
     int m_viewNumber = -1;
+    Texture m_viewTexture;
     bool m_stopping = false;
     std::thread m_clock;
     bool m_finished = false;
@@ -130,6 +155,8 @@ private:
     std::atomic<long long> m_reads{0};
     std::atomic<long long> m_conversionNs{0};
     std::atomic<long long> m_conversions{0};
+    std::atomic<long long> m_publishNs{0};
+    std::atomic<long long> m_publishes{0};
     long long m_minuteSent = 0;
     long long m_minuteLate = 0;
     std::vector<long long> m_reportedDropped; // each pipeline's drops at the last report

@@ -23,11 +23,14 @@ ProgramRenderer::ProgramRenderer(Delivery delivery, std::function<std::unique_pt
     format.setStencilBufferSize(8);
     auto *context = new QOpenGLContext;
     context->setFormat(format);
+    // the windows' scene graphs share with it too (Qt::AA_ShareOpenGLContexts): they draw our textures
+    context->setShareContext(QOpenGLContext::globalShareContext());
     if (!context->create()) {
         qWarning().noquote() << "The program output cannot draw: no OpenGL context";
         delete context;
         return;
     }
+    m_shares = context->shareContext() != nullptr;
     m_surface = std::make_unique<QOffscreenSurface>();
     m_surface->setFormat(context->format());
     m_surface->create();
@@ -98,23 +101,36 @@ bool ProgramRenderer::frame()
 void ProgramRenderer::renderScene()
 {
     const auto began = Clock::now();
-    if (!m_framebuffer || m_framebuffer->size() != m_size) {
-        delete m_framebuffer;
-        m_framebuffer = new QOpenGLFramebufferObject(m_size, QOpenGLFramebufferObject::CombinedDepthStencil);
-        m_window->setRenderTarget(m_framebuffer);
-    }
-    m_control->render();
     std::unique_ptr<Pixels> pixels = m_spare ? m_spare() : nullptr;
     if (!pixels)
         pixels = std::make_unique<Pixels>();
+    // a buffer keeps its slot; one never seen before (or one of an earlier renderer) gets the next
+    if (pixels->slot < 0)
+        pixels->slot = static_cast<int>(m_framebuffers.size());
+    if (static_cast<size_t>(pixels->slot) >= m_framebuffers.size())
+        m_framebuffers.resize(static_cast<size_t>(pixels->slot) + 1, nullptr);
+    QOpenGLFramebufferObject *&framebuffer = m_framebuffers[static_cast<size_t>(pixels->slot)];
+    if (!framebuffer || framebuffer->size() != m_size) {
+        delete framebuffer;
+        framebuffer = new QOpenGLFramebufferObject(m_size, QOpenGLFramebufferObject::CombinedDepthStencil);
+    }
+    m_window->setRenderTarget(framebuffer);
+    m_control->render();
     pixels->width = m_size.width();
     pixels->height = m_size.height();
-    pixels->data.resize(static_cast<size_t>(m_size.width()) * static_cast<size_t>(m_size.height()) * 4);
+    pixels->texture = framebuffer->texture();
     QOpenGLFunctions *gl = m_context->functions();
-    m_framebuffer->bind();
-    gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, pixels->data.data());
-    m_framebuffer->release();
+    if (m_readBack) {
+        // waits for the drawing to complete, as another context drawing the texture needs
+        pixels->data.resize(static_cast<size_t>(m_size.width()) * static_cast<size_t>(m_size.height()) * 4);
+        framebuffer->bind();
+        gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        gl->glReadPixels(0, 0, m_size.width(), m_size.height(), GL_RGBA, GL_UNSIGNED_BYTE, pixels->data.data());
+        framebuffer->release();
+    } else {
+        pixels->data.clear(); // keeps its memory for the next read-back
+        gl->glFinish();
+    }
     const long long ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - began).count();
     // free before the delivery, which may ask for the next frame at once
     m_busy = false;
@@ -125,8 +141,9 @@ void ProgramRenderer::releaseGl()
 {
     m_context->makeCurrent(m_surface.get());
     m_control->invalidate();
-    delete m_framebuffer;
-    m_framebuffer = nullptr;
+    for (QOpenGLFramebufferObject *framebuffer : m_framebuffers)
+        delete framebuffer;
+    m_framebuffers.clear();
     m_context->doneCurrent();
     delete m_context;
     m_context = nullptr;

@@ -740,12 +740,11 @@ ApplicationWindow {
             }
 
             // with a program output: its frames, the composite drawn once for both
-            Image {
+            ProgramView {
                 objectName: "programPreview"
                 anchors.fill: parent
                 visible: previewEnabled && programOutput !== null
-                cache: false
-                source: visible ? "image://program/" + programOutput.frameNumber : ""
+                output: programOutput
             }
         }
     }
@@ -824,8 +823,6 @@ ApplicationWindow {
         Component.onCompleted: {
             if (main.programOutput === null)
                 return
-            // without a display nothing shows the frames: they are not copied for it
-            main.programOutput.viewed = !(main.programOptions && main.programOptions.headless)
             main.programOutput.source = main.atlas
             main.openFeedWindows()
         }
@@ -846,7 +843,6 @@ ApplicationWindow {
         var options = programOptions
         if (!options || !options.program)
             return
-        programOutput.viewed = true
         programWindow = makeFeedWindow("program", false, options.programScreen)
         if (options.key)
             keyWindow = makeFeedWindow("key", true, options.keyScreen)

@@ -279,6 +279,9 @@ private slots:
                  > 0.9),
             20000);
         QCOMPARE(keyImage.pixel(keyImage.width() - 5, keyImage.height() / 2) & 0xffffff, 0u);
+        // both drawn from the output's own textures: no frame was copied through main memory for them
+        QVERIFY(m_output->sharesTextures());
+        QVERIFY(m_output->viewImage().isNull());
 
         // closing the output window closes the feeds
         window->close();

@@ -6,6 +6,13 @@
 #include <QTest>
 #include <QUrl>
 
+// As the program sets it before its application object (this runs before the test's own): the
+// windows share the program output's textures, so its views draw from them as they do on air.
+inline const bool mainWindowSharesContexts = [] {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts, true);
+    return true;
+}();
+
 // The window's document loaded, without waiting for it to show: the root object, or null when the
 // document did not load (the engine's warnings say why).
 inline QObject *loadMainDocument(QQmlApplicationEngine &engine)
