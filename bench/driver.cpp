@@ -722,7 +722,7 @@ void outputTimingFigures(const Config &c, Results &res)
     res.rows << late << delay << delayMax << lateHidden << cpuHidden;
 }
 
-// 11l-11n: a clean feed window open (--output fakesink, 12 placeholders shown), the views drawing
+// 11l-11o: a clean feed window open (--output fakesink, 12 placeholders shown), the views drawing
 // the output's textures against the same run with copies (no shared OpenGL context): what handing
 // a frame to the views costs the clock thread, the feed window's work per frame on its render
 // thread, and the process's CPU time per output frame.
@@ -732,8 +732,18 @@ void outputFeedFigures(const Config &c, Results &res)
     Row publish{"11l", "Handing one output frame to the views (clock thread), mean", "copies", "ms", {}, {}};
     Row feed{"11m", "Feed window's sync and draw per frame (its render thread), median", "copies", "ms", {}, {}};
     Row cpu{"11n", "CPU time of the process per output frame, a feed window open", "copies", "ms", {}, {}};
+    Row alone{"11o", "CPU time of the process per output frame, a feed window open, no --output", "copies", "ms", {},
+              {}};
     const QStringList args{"--output", "fakesink", "--seconds", QString::number(c.renderSeconds)};
+    const QStringList aloneArgs{"--output", "none", "--seconds", QString::number(c.renderSeconds)};
     for (int run = 0; run < c.outputRuns; ++run) {
+        // without a pipeline nothing is read back for the shared views: what --program alone costs
+        const QJsonObject sharedAlone = host("outputFeed", aloneArgs);
+        const QJsonObject copiesAlone = host("outputFeed", aloneArgs + QStringList{"--views", "copies"});
+        if (!sharedAlone.isEmpty() && !copiesAlone.isEmpty()) {
+            alone.value.push_back(sharedAlone.value("cpuMsPerFrame").toDouble());
+            alone.base.push_back(copiesAlone.value("cpuMsPerFrame").toDouble());
+        }
         const QJsonObject shared = host("outputFeed", args);
         const QJsonObject copies = host("outputFeed", args + QStringList{"--views", "copies"});
         if (shared.isEmpty() || copies.isEmpty() || fromJson(shared.value("feedWorkMs")).empty()
@@ -750,7 +760,7 @@ void outputFeedFigures(const Config &c, Results &res)
         cpu.value.push_back(shared.value("cpuMsPerFrame").toDouble());
         cpu.base.push_back(copies.value("cpuMsPerFrame").toDouble());
     }
-    res.rows << publish << feed << cpu;
+    res.rows << publish << feed << cpu << alone;
 }
 
 // The CPU time (user and system) the process `pid` has used so far, in ms.

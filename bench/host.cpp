@@ -1244,7 +1244,9 @@ int runHost(int argc, char *argv[])
     std::unique_ptr<ProgramOutput> output;
     if (!o.output.isEmpty()) {
         QString error;
-        output = ProgramOutput::create({o.output}, 25, 1, &error);
+        // "none": the output for its feed windows alone, as --program without --output
+        output = ProgramOutput::create(o.output == QLatin1String("none") ? QStringList() : QStringList{o.output}, 25, 1,
+                                       &error);
         if (!output) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 2;

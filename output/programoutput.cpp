@@ -115,10 +115,19 @@ void ProgramOutput::forgetTextures()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_viewTexture = Texture();
+        // a next renderer gives every buffer a framebuffer of its own again
+        const auto forget = [](Raw &frame) {
+            frame.texture = 0;
+            frame.slot = -1;
+        };
         for (auto &frame : m_ready)
-            frame->texture = 0;
+            forget(*frame);
+        for (auto &frame : m_cooling)
+            forget(*frame);
+        for (auto &frame : m_spares)
+            forget(*frame);
         if (m_current)
-            m_current->texture = 0;
+            forget(*m_current);
     }
     emit frameNumberChanged(); // the views let go of the texture they show
 }

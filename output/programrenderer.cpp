@@ -104,8 +104,11 @@ void ProgramRenderer::renderScene()
     std::unique_ptr<Pixels> pixels = m_spare ? m_spare() : nullptr;
     if (!pixels)
         pixels = std::make_unique<Pixels>();
-    // a buffer keeps its slot; one never seen before (or one of an earlier renderer) gets the next
-    if (pixels->slot < 0)
+    // a buffer keeps its slot; one never seen before (or one of an earlier renderer) gets the next.
+    // Textures no window draws need not outlive their frame: then one framebuffer serves all.
+    if (!m_shares)
+        pixels->slot = 0;
+    else if (pixels->slot < 0)
         pixels->slot = static_cast<int>(m_framebuffers.size());
     if (static_cast<size_t>(pixels->slot) >= m_framebuffers.size())
         m_framebuffers.resize(static_cast<size_t>(pixels->slot) + 1, nullptr);
