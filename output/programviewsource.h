@@ -16,8 +16,8 @@ class ProgramViewSource
 public:
     // The frame on air as a texture of the output's context: GL rows, bottom row first, alpha
     // premultiplied. `texture` 0 when there is none (before the first frame, once the output
-    // stopped, or without shared contexts). The texture stays valid for at least one frame period
-    // after the next frame takes the air; only the output deletes it, when it stops.
+    // stopped, or without shared contexts). The texture keeps this frame for at least two frame
+    // periods after the next frame takes the air; only the output deletes it, when it stops.
     struct Texture
     {
         unsigned texture = 0;
