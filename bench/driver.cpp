@@ -722,17 +722,17 @@ void outputTimingFigures(const Config &c, Results &res)
     res.rows << late << delay << delayMax << lateHidden << cpuHidden;
 }
 
-// 11l-11o: a clean feed window open (--output fakesink, 12 placeholders shown), the views drawing
+// 11m-11p: a clean feed window open (--output fakesink, 12 placeholders shown), the views drawing
 // the output's textures against the same run with copies (no shared OpenGL context): what handing
 // a frame to the views costs the clock thread, the feed window's work per frame on its render
 // thread, and the process's CPU time per output frame.
 void outputFeedFigures(const Config &c, Results &res)
 {
     progress("program output: a feed window from shared textures against copies (figure 11)");
-    Row publish{"11l", "Handing one output frame to the views (clock thread), mean", "copies", "ms", {}, {}};
-    Row feed{"11m", "Feed window's sync and draw per frame (its render thread), median", "copies", "ms", {}, {}};
-    Row cpu{"11n", "CPU time of the process per output frame, a feed window open", "copies", "ms", {}, {}};
-    Row alone{"11o", "CPU time of the process per output frame, a feed window open, no --output", "copies", "ms", {},
+    Row publish{"11m", "Handing one output frame to the views (clock thread), mean", "copies", "ms", {}, {}};
+    Row feed{"11n", "Feed window's sync and draw per frame (its render thread), median", "copies", "ms", {}, {}};
+    Row cpu{"11o", "CPU time of the process per output frame, a feed window open", "copies", "ms", {}, {}};
+    Row alone{"11p", "CPU time of the process per output frame, a feed window open, no --output", "copies", "ms", {},
               {}};
     const QStringList args{"--output", "fakesink", "--seconds", QString::number(c.renderSeconds)};
     const QStringList aloneArgs{"--output", "none", "--seconds", QString::number(c.renderSeconds)};
@@ -1234,20 +1234,13 @@ int runDriver(int argc, char *argv[])
     const QDateTime began = QDateTime::currentDateTime();
     Results res;
     const std::vector<std::pair<QString, void (*)(const Config &, Results &)>> figures = {
-        {"startup", startUpFigures},
-        {"commands", commandFigures},
-        {"rendering", renderingFigures},
-        {"memory", memoryFigures},
-        {"preview", previewFigures},
-        {"control", controlFigures},
-        {"videos", videoFigures},
-        {"templates", templateFigures},
-        {"outputWork", outputWorkFigures},
-        {"outputTiming", outputTimingFigures},
-        {"outputFeed", outputFeedFigures},
-        {"web", webFigures},
-        {"headless", headlessFigures},
-        {"restart", restartFigures}};
+        {"startup", startUpFigures},       {"commands", commandFigures},
+        {"rendering", renderingFigures},   {"memory", memoryFigures},
+        {"preview", previewFigures},       {"control", controlFigures},
+        {"videos", videoFigures},          {"templates", templateFigures},
+        {"outputWork", outputWorkFigures}, {"outputTiming", outputTimingFigures},
+        {"outputFeed", outputFeedFigures}, {"web", webFigures},
+        {"headless", headlessFigures},     {"restart", restartFigures}};
     for (const auto &figure : figures)
         if (c.only.isEmpty() || c.only.contains(figure.first))
             figure.second(c, res);

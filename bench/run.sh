@@ -9,7 +9,7 @@
 # --memory-checkpoints N,M (commands before the two resident-size readings; default 10000,30000,
 # which keeps the full run near 11 minutes on a 2-core machine; 10000,100000 adds about 13 minutes),
 # --only GROUP,... (only these groups of figures: startup, commands, rendering, memory, preview,
-# control, videos, templates, outputWork, outputTiming, web, headless, restart).
+# control, videos, templates, outputWork, outputTiming, outputFeed, web, headless, restart).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
