@@ -88,7 +88,8 @@ private slots:
             QCOMPARE(onAir, QJsonValue(false));
         }
         QCOMPARE(layer(1).value("loaded").toBool(), true);
-        for (const QByteArray &frame : nextFrames(5))
+        // the output draws ahead: the two frames next may have been drawn before the checks above
+        for (const QByteArray &frame : nextFrames(7).mid(2))
             QVERIFY2(frame == empty, "a layer is drawn in the program output");
         // the layer's latest state: the Stop is answered when it takes the layer off air
         QCOMPARE(layer(7).value("status").toString(), QStringLiteral("Stop"));
