@@ -20,7 +20,6 @@
 #include "crashreport.h"
 #include "onairstate.h"
 #include "outputlock.h"
-#include "programimageprovider.h"
 #include "programoptions.h"
 #include "programoutput.h"
 #include "stopsignals.h"
@@ -139,8 +138,6 @@ static int runWindow(const QVariantMap &initial, ProgramOutput *output, StopSign
     QQmlApplicationEngine engine;
     // the parsed options and the capabilities they switch on, beyond the plain output
     engine.setInitialProperties(initial);
-    if (output)
-        engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output));
     // Each path goes in front: the bundle root is searched first, then plugins/ beside
     // the executable (never beside the working directory), then Qt's own paths.
     engine.addImportPath(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins"));

@@ -41,7 +41,6 @@
 #include "controlport.h"
 #include "controlserver.h"
 #include "videoplayback.h"
-#include "programimageprovider.h"
 #include "programoutput.h"
 #include "webserver.h"
 
@@ -1203,7 +1202,6 @@ QQuickWindow *loadWindow(QQmlApplicationEngine &engine, const QString &bare, Pro
     engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
     engine.addImportPath(qmlDir);
     if (output) {
-        engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output));
         engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output)}});
     }
     engine.load(QUrl::fromLocalFile(bare.isEmpty() ? qmlDir + QStringLiteral("/main.qml") : bare));

@@ -49,7 +49,7 @@ class ProgramOutput : public QObject, public ProgramViewSource
     Q_PROPERTY(int fpsNumerator READ fpsNumerator CONSTANT)
     Q_PROPERTY(int fpsDenominator READ fpsDenominator CONSTANT)
     Q_PROPERTY(int pipelineCount READ pipelineCount CONSTANT)
-    // number of the latest frame published for the views (image://program/<number> for copies)
+    // number of the latest frame published for the views
     Q_PROPERTY(int frameNumber READ frameNumber NOTIFY frameNumberChanged)
     // set while something besides the views reads viewImage() (the web page's picture): every
     // frame is copied for it

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "programimageprovider.h"
 #include "programoutput.h"
 
 namespace programframes {
@@ -32,7 +31,6 @@ inline QObject *loadWindow(QQmlApplicationEngine &engine, ProgramOutput *output)
 {
     engine.addImportPath(QStringLiteral(ORVANE_PLUGINS_DIR));
     engine.addImportPath(QStringLiteral(ORVANE_QML_DIR));
-    engine.addImageProvider(QStringLiteral("program"), new ProgramImageProvider(output));
     engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output)}});
     engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_QML_DIR "/main.qml")));
     return engine.rootObjects().isEmpty() ? nullptr : engine.rootObjects().first();

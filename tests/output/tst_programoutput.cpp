@@ -18,7 +18,6 @@
 #include "../utils/mainwindow.h"
 #include "../utils/orvanetest.h"
 #include "framepixels.h"
-#include "programimageprovider.h"
 #include "programoptions.h"
 #include "programoutput.h"
 
@@ -92,7 +91,6 @@ private:
         if (m_options->parse(arguments).exitCode >= 0)
             return nullptr;
         m_engine = std::make_unique<QQmlApplicationEngine>();
-        m_engine->addImageProvider(QStringLiteral("program"), new ProgramImageProvider(m_output.get()));
         m_engine->setInitialProperties(
             {{QStringLiteral("programOptions"), QVariant::fromValue<QObject *>(m_options.get())},
              {QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(m_output.get())}});
