@@ -204,7 +204,12 @@ void TestMixerRenderVideo::playsAndLoops()
             ++wraps;
         last = now;
     }
-    QVERIFY2(wraps >= 2, qPrintable(QString("wraps=%1 after %2 ms").arg(wraps).arg(clock.elapsed())));
+    QVERIFY2(wraps >= 2, qPrintable(QString("wraps=%1 after %2 ms, at %3 of %4, state %5")
+                                        .arg(wraps)
+                                        .arg(clock.elapsed())
+                                        .arg(last)
+                                        .arg(player->property("duration").toLongLong())
+                                        .arg(player->property("playbackState").toInt())));
     QCOMPARE(player->property("playbackState").toInt(), 1);
     QTRY_VERIFY_WITH_TIMEOUT(player->property("position").toLongLong() > 100, 5000);
     QCOMPARE(failed.count(), 0);
