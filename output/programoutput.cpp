@@ -56,11 +56,8 @@ void ProgramOutput::setSource(QQuickItem *item)
     if (item == m_source || m_finished)
         return;
     if (m_source && m_renderer) {
-        // a new composite replaces the old one: the old goes back to the window as it was, and
-        // the textures of its frames go with its renderer
-        forgetTextures();
-        m_renderer->stop();
-        forgetTextures(); // and those of the frame it finished meanwhile
+        // a new composite replaces the old one: the old goes back to the window as it was
+        stopRenderer();
         m_renderer.reset();
     }
     m_source = item;
@@ -130,6 +127,15 @@ void ProgramOutput::forgetTextures()
             forget(*m_current);
     }
     emit frameNumberChanged(); // the views let go of the texture they show
+}
+
+// GUI thread: the renderer gives the atlas back, and the textures of its frames go with it; the
+// views show nothing of them from then on.
+void ProgramOutput::stopRenderer()
+{
+    forgetTextures();
+    m_renderer->stop();
+    forgetTextures(); // and those of the frame it finished meanwhile
 }
 
 QImage ProgramOutput::viewImage(int *number) const
@@ -386,13 +392,9 @@ void ProgramOutput::finish(int timeoutMs)
     if (m_finished)
         return;
     m_finished = true;
-    // the atlas goes back to the window before the window's document is destroyed; the views
-    // show nothing from now on, the textures going with the renderer
-    if (m_renderer) {
-        forgetTextures();
-        m_renderer->stop();
-        forgetTextures(); // and those of the frame it finished meanwhile
-    }
+    // the atlas goes back to the window before the window's document is destroyed
+    if (m_renderer)
+        stopRenderer();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_stopping = true;

@@ -116,6 +116,7 @@ private:
     void publishView(long long index);
     bool copiesWanted() const;
     void forgetTextures();
+    void stopRenderer();
     void retire(std::unique_ptr<ProgramRenderer::Pixels> frame);
     void minuteReport(bool atExit);
 

@@ -268,6 +268,10 @@ void OnAirState::watchLayer(QObject *render)
     if (QObject *graphic = render->property("graphic").value<QObject *>()) {
         const QMetaObject *graphicMeta = graphic->metaObject();
         m_layerOf.insert(graphic, render);
+        // a later object at the same address is no layer's graphic
+        connect(
+            graphic, &QObject::destroyed, this, [this](QObject *gone) { m_layerOf.remove(gone); },
+            Qt::UniqueConnection);
         for (const char *name : {"fields", "hasTemplate"}) {
             const QMetaProperty property = graphicMeta->property(graphicMeta->indexOfProperty(name));
             if (property.hasNotifySignal())

@@ -34,21 +34,17 @@ int main(int argc, char *argv[])
         if (!window)
             return 1;
         QTimer::singleShot(1500, window, [window] {
-            for (int layer : {2, 5, 8}) {
-                window->setProperty("currentLayer", layer - 1);
-                window->setProperty("currentIndex", layer - 1);
-                QMetaObject::invokeMethod(window, "send", Q_ARG(QVariant, QStringLiteral("DSK_Play")),
-                                          Q_ARG(QVariant, QVariant()));
-            }
+            for (int layer : {2, 5, 8})
+                programframes::play(window, layer, layer - 1);
         });
         // a few frames later, with the boxes turned a little
         QTimer::singleShot(4200, &app, &QCoreApplication::quit);
         app.exec();
         output->finish();
-        const QStringList written = QDir(frames.path()).entryList({"frame-*.png"}, QDir::Files, QDir::Name);
-        if (!written.isEmpty()) {
+        const QImage frame = programframes::lastFrame(frames);
+        if (!frame.isNull()) {
             QFile::remove(out + ".part");
-            if (QFile::copy(frames.filePath(written.last()), out + ".part"))
+            if (frame.save(out + ".part", "PNG"))
                 code = std::rename(qPrintable(out + ".part"), qPrintable(out)) == 0 ? 0 : 1;
         }
     }

@@ -1,6 +1,8 @@
 #pragma once
 // What the picture tools share: the program output writing PNG frames into a folder, and the
 // output window's document (from the source tree) loaded in this process with that output.
+#include <QDir>
+#include <QImage>
 #include <QQmlApplicationEngine>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -34,6 +36,21 @@ inline QObject *loadWindow(QQmlApplicationEngine &engine, ProgramOutput *output)
     engine.setInitialProperties({{QStringLiteral("programOutput"), QVariant::fromValue<QObject *>(output)}});
     engine.load(QUrl::fromLocalFile(QStringLiteral(ORVANE_QML_DIR "/main.qml")));
     return engine.rootObjects().isEmpty() ? nullptr : engine.rootObjects().first();
+}
+
+// The operator's Play of scene `index` (from 0) on layer `layer` (from 1), as the button sends it.
+inline void play(QObject *window, int layer, int index)
+{
+    window->setProperty("currentLayer", layer - 1);
+    window->setProperty("currentIndex", index);
+    QMetaObject::invokeMethod(window, "send", Q_ARG(QVariant, QStringLiteral("DSK_Play")), Q_ARG(QVariant, QVariant()));
+}
+
+// The newest frame written into `frames`; a null image when none was.
+inline QImage lastFrame(const QTemporaryDir &frames)
+{
+    const QStringList written = QDir(frames.path()).entryList({"frame-*.png"}, QDir::Files, QDir::Name);
+    return written.isEmpty() ? QImage() : QImage(frames.filePath(written.last()));
 }
 
 } // namespace programframes

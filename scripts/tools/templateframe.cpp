@@ -68,17 +68,13 @@ int main(int argc, char *argv[])
             return 1;
         window->setProperty("dataUrl", QUrl::fromLocalFile(data.path()).toString());
         QTimer::singleShot(1500, window, [window, after, &app] {
-            window->setProperty("currentLayer", 0);
-            window->setProperty("currentIndex", 0);
-            QMetaObject::invokeMethod(window, "send", Q_ARG(QVariant, QStringLiteral("DSK_Play")),
-                                      Q_ARG(QVariant, QVariant()));
+            programframes::play(window, 1, 0);
             QTimer::singleShot(after, &app, &QCoreApplication::quit);
         });
         app.exec();
         output->finish();
-        const QStringList written = QDir(frames.path()).entryList({"frame-*.png"}, QDir::Files, QDir::Name);
         // the output is transparent where no layer draws: the picture shows it over a backdrop
-        const QImage frame = written.isEmpty() ? QImage() : QImage(frames.filePath(written.last()));
+        const QImage frame = programframes::lastFrame(frames);
         if (!frame.isNull()) {
             QImage picture(frame.size(), QImage::Format_RGB32);
             QPainter painter(&picture);
