@@ -10,8 +10,8 @@ namespace {
 
 // The elements Qt's player makes on the GUI thread at every start: their plug-ins, loaded here
 // once, cost nothing there.
-const char *const playerElements[] = {"playbin",      "autoaudiosink", "volume",       "identity", "fakesink",
-                                      "videoconvert", "videoscale",    "videobalance", "queue"};
+const char *const playerElements[] = {"playbin",       "autoaudiosink", "volume",     "identity",     "fakesink",
+                                      "fakeaudiosink", "videoconvert",  "videoscale", "videobalance", "queue"};
 
 // Whether the machine has a sound output that the layers' players would use: the sound server's
 // sink or ALSA's, opened as autoaudiosink would open them first. autoaudiosink itself is not asked:
@@ -33,6 +33,19 @@ bool hasSoundOutput()
     return false;
 }
 
+// The sink that discards the sound in time with the picture: the fake audio sink plays it against
+// the clock as a sound card would. A plain fakesink takes the whole sound at once, so that the
+// player's position runs ahead to the end of the file while the picture plays, and the end of the
+// stream comes out of step with the picture at every loop; it is the fallback without the other.
+const char *discardingSink()
+{
+    GstElementFactory *factory = gst_element_factory_find("fakeaudiosink");
+    if (!factory)
+        return "fakesink";
+    gst_object_unref(factory);
+    return "fakeaudiosink";
+}
+
 void warmUp(const QString &playerPlugin, bool chooseAudio)
 {
     gst_init(nullptr, nullptr);
@@ -40,7 +53,7 @@ void warmUp(const QString &playerPlugin, bool chooseAudio)
     // at every video start, on the GUI thread, before it settles on discarding the sound: tens
     // of milliseconds each time. Asked once here, the answer stands for the process.
     if (chooseAudio && !hasSoundOutput())
-        qputenv("QT_GSTREAMER_PLAYBIN_AUDIOSINK", "fakesink");
+        qputenv("QT_GSTREAMER_PLAYBIN_AUDIOSINK", discardingSink());
     GstRegistry *registry = gst_registry_get();
     for (const char *name : playerElements) {
         GstPluginFeature *feature = gst_registry_lookup_feature(registry, name);
