@@ -316,6 +316,7 @@ PreserveAspectFit {
 
         readonly property var placeholderColors: ["red", "orange", "yellow", "green", "cyan", "blue", "purple"]
         property var failedVideos: ({})   // file URL text -> true, for videos already reported
+        property var stoodVideos: ({})    // file URL text -> true, for videos reported standing
         readonly property bool contentFailed: !!textureReceiver.item && textureReceiver.item.failed === true
         readonly property int loadingLimit: 5000   // ms a video may take to load before it is reported
 
@@ -326,6 +327,18 @@ PreserveAspectFit {
                 return
             failedVideos[key] = true
             render.videoFailed(file, message, error === MediaPlayer.FormatError)
+        }
+
+        // A looping video stood and was opened again: in the trace each time, and once per file a
+        // Warning, so that the operator knows that the clip does not loop cleanly.
+        function videoStood(file, position, played, held) {
+            var key = String(file)
+            p("layer" + index + " video " + key + " moved on " + played + " ms in " + held + " ms, at " + position
+              + " ms: opened again")
+            if (stoodVideos[key])
+                return
+            stoodVideos[key] = true
+            graphicWarning("Video " + key + " stood still at a loop and was started again")
         }
 
         // ms from a length in ticks; 0 for anything that is not a positive number
@@ -917,6 +930,10 @@ PreserveAspectFit {
                 autoLoad: false
                 onError: video.fail(error, errorString)
                 onSourceChanged: video.failed = false
+            }
+            VideoLoop {
+                player: player
+                onRestarted: d.videoStood(player.source, position, playedMs, heldMs)
             }
 
             // A damaged file (a cut-off MP4 among them) can leave GStreamer waiting for data that

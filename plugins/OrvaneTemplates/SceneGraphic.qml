@@ -1,6 +1,7 @@
 import QtQuick 2.12
 import QtMultimedia 5.15
 import OrvaneTemplates 1.0
+import VideoAlpha 1.0
 
 // A layer's graphic, as its scene names it at the Cue: a template with the scene's data, a still
 // image or a video of the operator's choice. `kind` is empty for a scene that names none of these
@@ -168,6 +169,11 @@ Item {
                 source: d.videoSource
                 autoPlay: true
                 onError: graphic.videoFailed(source, error, errorString)
+            }
+            VideoLoop {
+                player: player
+                onRestarted: graphic.trace("video " + player.source + " moved on " + playedMs + " ms in " + heldMs
+                                           + " ms, at " + position + " ms: opened again")
             }
 
             VideoOutput {

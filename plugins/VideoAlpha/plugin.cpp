@@ -1,5 +1,6 @@
-// Module VideoAlpha 1.0: importing it makes StraightAlpha resolve by name.
+// Module VideoAlpha 1.0: importing it makes StraightAlpha and VideoLoop resolve by name.
 #include "straightalpha.h"
+#include "videoloop.h"
 
 #include <QQmlExtensionPlugin>
 #include <QtQml>
@@ -10,7 +11,11 @@ class VideoAlphaPlugin : public QQmlExtensionPlugin
     Q_PLUGIN_METADATA(IID QQmlExtensionInterface_iid)
 
 public:
-    void registerTypes(const char *uri) override { qmlRegisterType<StraightAlpha>(uri, 1, 0, "StraightAlpha"); }
+    void registerTypes(const char *uri) override
+    {
+        qmlRegisterType<StraightAlpha>(uri, 1, 0, "StraightAlpha");
+        qmlRegisterType<VideoLoop>(uri, 1, 0, "VideoLoop");
+    }
 };
 
 #include "plugin.moc"
