@@ -1,5 +1,6 @@
 // The on-air state file on its own: a file that cannot be used restores nothing, is listed and is
-// kept (restoring, and a scene that is gone, through the real program: tst_service.cpp).
+// kept; a good one gives each layer the Cue and Play that put it back (restoring through the real
+// program: tst_service.cpp).
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -62,6 +63,43 @@ private slots:
         QVERIFY(contents(path + ".bad") == text);
         QVERIFY(state.flush()); // what is on air from now on is kept again
         QCOMPARE(QJsonDocument::fromJson(contents(path))["layers"].toArray().size(), 1);
+    }
+
+    // The scene's own Cue with the data that was on air, and for a layer that played a Play at
+    // once, without a fade, addressed to its layer; a scene that is gone is listed, not restored.
+    void restorePlanPutsBackEachLayersCueAndPlay()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("onair.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"({"version":1,"layers":[{"layer":1,"scene":"S1","data":{"name":"Ann"},"playing":true},
+            {"layer":2,"scene":"S2","playing":true},{"layer":3,"scene":"S1","playing":false},
+            {"layer":4,"scene":"GONE","playing":true}]})");
+        file.close();
+        OnAirState state(0, dir.path());
+        state.start(true);
+        const auto cue = [](int id, const QString &scene) {
+            return QVariantMap{
+                {"_id", id}, {"type", "DSK_Cue"}, {"params", QVariantMap{{"graphics_id", scene}, {"dsk_data", "old"}}}};
+        };
+        const QVariantMap play{
+            {"_id", 6}, {"type", "DSK_Play"}, {"params", QVariantMap{{"time", 500}, {"transition_duration", 20}}}};
+        const QVariantMap plan = state.restorePlan({QVariantMap{{"DSK_Cue", cue(5, "S1")}, {"DSK_Play", play}},
+                                                    QVariantMap{{"DSK_Cue", cue(7, "S2")}, {"DSK_Play", "junk"}}},
+                                                   12);
+        const QVariantList layers = plan["layers"].toList();
+        QCOMPARE(layers.size(), 3);
+        const QVariantMap one = layers[0].toMap(), two = layers[1].toMap(), three = layers[2].toMap();
+        QCOMPARE(one["cue"].toMap()["params"].toMap()["dsk_data"], QVariant(QVariantMap{{"name", "Ann"}}));
+        QCOMPARE(one["play"].toMap()["_id"].toInt(), 6);
+        const QVariantMap again = one["play"].toMap()["params"].toMap(); // its stored Play, at once
+        QCOMPARE(two["play"].toMap()["_id"].toInt(), 7);                 // no Play record kept: the Cue's id
+        QCOMPARE(again["time"].toInt() + again["transition_duration"].toInt(), 0);
+        QCOMPARE(again["layer_id"].toInt(), 1);
+        QVERIFY(three["cue"].isValid() && three["play"].isNull());
+        const QStringList problems = plan["problems"].toStringList();
+        QVERIFY2(problems.join('|').contains("Layer 4 showed GONE"), qPrintable(problems.join('|')));
+        QCOMPARE(problems.last(), QStringLiteral("Restored 3 layers after a restart"));
     }
 };
 
