@@ -242,6 +242,14 @@ private slots:
         start({}, QByteArray(), data);
         LineClient c(m_port);
         QVERIFY(c.connected());
+        // what a form shows for the scene: its container's data, then as it is on air on a layer
+        const auto fields = [&c](const char *request) {
+            QVariantMap values;
+            for (const QJsonValue &f : c.ask(request).value("fields").toArray())
+                values.insert(f["name"].toString(), f["value"].toVariant());
+            return values;
+        };
+        QCOMPARE(fields("{\"do\":\"scene\",\"scene\":\"SCENE-03\"}"), QVariantMap({{"name", "Ada"}}));
         QCOMPARE(c.ask("{\"do\":\"update\",\"layer\":2,\"data\":{\"name\":\"Bo\"}}"),
                  error(QJsonValue::Null, "no template on layer 2"));
         QCOMPARE(guids(c.ask("{\"do\":\"play\",\"layer\":2,\"scene\":\"SCENE-03\","
@@ -257,6 +265,8 @@ private slots:
         QVERIFY2(updated == QJsonObject({{"id", QJsonValue::Null}, {"ok", true}}),
                  QJsonDocument(updated).toJson(QJsonDocument::Compact));
         QVERIFY(output().contains("layer2 template update SCENE-03 taken=true"));
+        const QVariantMap onAir = fields("{\"do\":\"scene\",\"scene\":\"SCENE-03\",\"layer\":2}");
+        QVERIFY2(onAir.value("name") == "Bo" && onAir.value("title") == "Guest", qPrintable(onAir.keys().join(',')));
     }
 
     void badRequests()
