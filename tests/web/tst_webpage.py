@@ -241,6 +241,15 @@ def test_play_tally_and_refusal(orvane, first, second):
     two.find_element(By.CSS_SELECTOR, '[data-do="update"]').click()
     wait_for(lambda: accent(first, 1), "the green accent on air")
     wait_for(lambda: ("accent", "#00ff00") in fields(second), "the new data on the other page")
+    # text typed there and not yet sent stays when the form shows data changed elsewhere
+    tile(second, 2).find_element(By.CSS_SELECTOR, "details.data summary").click()
+    title = tile(second, 2).find_element(By.CSS_SELECTOR, "input[name=title]")
+    title.clear()
+    title.send_keys("Countess")
+    second.execute_script("document.activeElement.blur()")
+    assert control.ask({"do": "update", "layer": 2, "data": {"accent": "#0000ff"}})["ok"]
+    wait_for(lambda: ("accent", "#0000ff") in fields(second), "the blue accent on the other page")
+    assert ("title", "Countess") in fields(second), fields(second)
 
     # a scene whose template offers triggers: Continue sends the one chosen
     seven = tile(first, 7)
