@@ -3,8 +3,12 @@
 // program: tst_service.cpp).
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 #include "onairstate.h"
 
@@ -100,6 +104,43 @@ private slots:
         const QStringList problems = plan["problems"].toStringList();
         QVERIFY2(problems.join('|').contains("Layer 4 showed GONE"), qPrintable(problems.join('|')));
         QCOMPARE(problems.last(), QStringLiteral("Restored 3 layers after a restart"));
+    }
+
+    // A watched layer keeps its scene with the data of its newest Cue, or its template's fields as
+    // they are on air (an update changes them without a Cue), and nothing once it is unloaded.
+    void watchedLayerKeepsWhatIsOnAir()
+    {
+        QTemporaryDir dir;
+        OnAirState state(0, dir.path());
+        state.start(false);
+        QQmlEngine engine;
+        QQmlComponent make(&engine);
+        make.setData(R"(import QtQml 2.0
+            QtObject {
+                property int index: 2; property bool isLoaded: true; property string name: "S1"
+                property bool visible: true
+                property var queues: [{js: {type: "DSK_Cue", params: {dsk_data: "old"}}},
+                                      {js: {type: "DSK_Cue", params: {dsk_data: {who: "Ann"}}}},
+                                      {js: {type: "DSK_Play", params: {}}}]
+                property QtObject graphic: QtObject { property bool hasTemplate: false; property var fields }
+            })",
+                     QUrl());
+        std::unique_ptr<QObject> render(make.create());
+        QVERIFY2(render, qPrintable(make.errorString()));
+        const auto kept = [&state, &dir] {
+            state.flush();
+            return QJsonDocument::fromJson(contents(dir.filePath("onair.json")))["layers"][0].toObject();
+        };
+        state.watchLayer(render.get());
+        QCOMPARE(
+            kept(),
+            QJsonObject({{"layer", 2}, {"scene", "S1"}, {"data", QJsonObject{{"who", "Ann"}}}, {"playing", true}}));
+        QObject *graphic = render->property("graphic").value<QObject *>();
+        graphic->setProperty("fields", QVariant::fromValue(engine.evaluate("({who: 'Bo', title: 'Guest'})")));
+        graphic->setProperty("hasTemplate", true);
+        QCOMPARE(kept()["data"].toObject(), QJsonObject({{"who", "Bo"}, {"title", "Guest"}}));
+        render->setProperty("isLoaded", false);
+        QVERIFY(kept().isEmpty());
     }
 };
 
