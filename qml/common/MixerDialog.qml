@@ -106,12 +106,25 @@ Window {
         property bool sizing: false             // open() may still undo a size given back
     }
 
+    // Each side given back at its hidden length gets its open length again, for as long as the
+    // window manager may still answer the map: it can hand the old size back late, after the
+    // dialog is active, or one side at a time. A length that is neither is someone's own resize
+    // (the operator's drag), which ends the sizing.
     function keepOpenSize() {
-        if (!d.sizing || !visible || width !== d.hiddenSize.width || height !== d.hiddenSize.height)
+        if (!d.sizing || !visible)
             return
-        d.sizing = false
-        width = d.openSize.width
-        height = d.openSize.height
+        var widthBack = width === d.hiddenSize.width && width !== d.openSize.width
+        var heightBack = height === d.hiddenSize.height && height !== d.openSize.height
+        var widthOwn = !widthBack && width !== d.openSize.width
+        var heightOwn = !heightBack && height !== d.openSize.height
+        if (widthOwn || heightOwn) {
+            d.sizing = false
+            return
+        }
+        if (widthBack)
+            width = d.openSize.width
+        if (heightBack)
+            height = d.openSize.height
     }
 
     onWidthChanged: keepOpenSize()
